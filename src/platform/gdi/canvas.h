@@ -252,6 +252,9 @@ protected:
     // Per-character advances of `text` including character extra and
     // justification, as output and measuring use them.
     std::vector<int> Advances(std::string_view text, std::vector<std::string_view>* chars);
+    // Where a text cell of `width` starts relative to the reference point,
+    // along the text's own axes, for the current SetTextAlign flags.
+    TPoint AlignmentOffset(int width, const TTextMetric& m) const;
     // Character height in pixels of `font` at this device.
     int CharHeightPixels(const TFont& font);
     const QTransform& WorldTransform() const { return transform_; }
