@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <gtest/gtest.h>
 
 using namespace gdi;
@@ -307,24 +308,39 @@ TEST_F(QPainterCanvasTest, XorPenAndInvertUndoThemselves) {
     EXPECT_EQ(At(5, 5), qRgb(0, 128, 128));
 }
 
-TEST_F(QPainterCanvasTest, DrawsOnAPdfWriter) {
-    const QString path = QDir(TEST_OUTPUT_DIR).filePath("gdi_canvas.pdf");
-    QFile::remove(path);
-    {
-        QPdfWriter writer(path);
-        writer.setResolution(600);
-        QPainterCanvas c(&writer);
-        EXPECT_EQ(c.PixelsPerInchY(), 600);
+TEST_F(QPainterCanvasTest, DrawsOnAPdfWriterAndAPrinter) {
+    auto draw = [](Canvas& c) {
         c.SetFont(Song(100));
         c.TextOut(200, 200, L("条码标签"));
         c.SetBrushColor(clBlack);
         c.Polygon({{200, 400}, {200, 800}, {220, 800}, {220, 400}});
+    };
+    const QString pdfPath = QDir(TEST_OUTPUT_DIR).filePath("gdi_canvas_writer.pdf");
+    const QString printerPath = QDir(TEST_OUTPUT_DIR).filePath("gdi_canvas_printer.pdf");
+    QFile::remove(pdfPath);
+    QFile::remove(printerPath);
+    {
+        QPdfWriter writer(pdfPath);
+        writer.setResolution(600);
+        QPainterCanvas c(&writer);
+        EXPECT_EQ(c.PixelsPerInchY(), 600);
+        draw(c);
     }
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray head = file.read(5);
-    EXPECT_EQ(head, QByteArray("%PDF-"));
-    EXPECT_GT(file.size(), 1000);
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printerPath);
+        QPainterCanvas c(&printer);
+        EXPECT_EQ(c.PixelsPerInchX(), printer.resolution());
+        EXPECT_GT(c.DeviceSize().cx, 1000);
+        draw(c);
+    }
+    for (const QString& path : {pdfPath, printerPath}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        EXPECT_EQ(file.read(5), QByteArray("%PDF-"));
+        EXPECT_GT(file.size(), 1000);
+    }
 }
 
 TEST_F(QPainterCanvasTest, RightToLeftReadingReordersWithinTheSameCell) {

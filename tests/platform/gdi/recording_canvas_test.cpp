@@ -150,10 +150,16 @@ TEST(RecordingCanvas, RotatedTextBoundsRunUpwardsFromThePoint) {
     f.Escapement = 2700;
     c.SetFont(f);
     c.TextOut(50, 50, "ABCD");
-    ASSERT_EQ(c.Records().size(), 3u);
+    // The reference point can also be the cell's right end and baseline.
+    f.Escapement = 0;
+    c.SetFont(f);
+    c.SetTextAlign(TA_RIGHT | TA_BASELINE);
+    c.TextOut(50, 50, "ABCD");
+    ASSERT_EQ(c.Records().size(), 4u);
     EXPECT_EQ(c.Records()[0].Bounds, Rect(50, 50, 70, 60));
     EXPECT_EQ(c.Records()[1].Bounds, Rect(50, 30, 60, 50));
     EXPECT_EQ(c.Records()[2].Bounds, Rect(40, 50, 50, 70));
+    EXPECT_EQ(c.Records()[3].Bounds, Rect(30, 42, 50, 52));
 }
 
 TEST(RecordingCanvas, MetafilePlaysBackScaledIntoTheTarget) {
