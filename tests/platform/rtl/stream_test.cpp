@@ -8,6 +8,7 @@
 #include <QFile>
 
 #include <functional>
+#include <random>
 #include <vector>
 
 using namespace rtl;
@@ -326,4 +327,43 @@ TEST(Stream, FileStreamRoundTripAndErrors) {
     TStringList back;
     back.LoadFromFile(textPath);
     EXPECT_TRUE(back.Equals(l));
+}
+
+TEST(Stream, GarbageGivesReadErrorsOnly) {
+    // Random bytes through every reader: each read either succeeds or raises
+    // EReadError, and always moves forward, so a loop over a damaged file ends.
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> byte(0, 255), small(0, 4), size(0, 40);
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes;
+        for (int n = size(rng); n > 0; --n) {
+            // Bias towards the bytes the formats give meaning to.
+            const int pick = small(rng);
+            bytes += static_cast<char>(pick == 0 ? 0 : pick == 1 ? 13 : byte(rng));
+        }
+        Fixture in(bytes);
+        const int version = round % 2 ? 25 : 22;
+        try {
+            while (true) {
+                const int64_t before = in.Position();
+                TStringList l;
+                switch (round % 4) {
+                case 0:
+                    frReadString(in, version);
+                    break;
+                case 1:
+                    frReadMemo(in, l, version);
+                    break;
+                case 2:
+                    frReadShortString(in);
+                    break;
+                default:
+                    frReadWordString(in);
+                    break;
+                }
+                ASSERT_GT(in.Position(), before);
+            }
+        } catch (const EReadError&) {
+        }
+    }
 }
