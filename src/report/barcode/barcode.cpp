@@ -158,6 +158,8 @@ void TfrBarcode::DrawBarcode(gdi::Canvas& ACanvas) {
 }
 
 void TfrBarcode::DrawPattern(gdi::Canvas& ACanvas, const std::string& Pattern) {
+    // An angle read from a damaged template must not turn into undefined coordinates.
+    if (!std::isfinite(FAngle)) barcode::Fail(std::string(barcode::ClassName) + ": wrong Angle");
     const double a = FAngle / 180.0 * std::numbers::pi;
     const double s = std::sin(a);
     const double c = std::cos(a);
@@ -188,7 +190,8 @@ void TfrBarcode::DrawPattern(gdi::Canvas& ACanvas, const std::string& Pattern) {
     for (char ch : Pattern) {
         const barcode::Element e = barcode::GetElementWidth(ch, widths);
         const gdi::TColor colour = e.kind == barcode::lkSpace ? FColor : FColorBar;
-        const int h = e.kind == barcode::lkShortBar ? (H * 2) / 5 : H;
+        const int h =
+            e.kind == barcode::lkShortBar ? static_cast<int>(static_cast<long long>(H) * 2 / 5) : H;
         if (colour != gdi::clNone) { // a transparent colour paints nothing
             ACanvas.SetPen(gdi::TPen{colour, 1, gdi::psSolid, gdi::pmCopy});
             ACanvas.SetBrush(gdi::TBrush{colour, gdi::bsSolid, {}});

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -110,12 +111,15 @@ TEST(BarcodeDraw, NegativeHeightGrowsUpFromTop) {
     EXPECT_EQ(polygons[2]->Bounds, (TRect{3, 24, 4, 41})); // short bars stand on the baseline
 }
 
-TEST(BarcodeDraw, RefusedTextPaintsNothing) {
+TEST(BarcodeDraw, RefusedTextOrAnglePaintsNothing) {
     TfrBarcode b;
     b.SetTyp(bcCode39);
     b.SetText("lower case");
     b.SetHeight(20);
     RecordingCanvas canvas;
+    EXPECT_THROW(b.DrawBarcode(canvas), EBarcodeError);
+    b.SetText("UPPER CASE");
+    b.SetAngle(std::numeric_limits<double>::quiet_NaN());
     EXPECT_THROW(b.DrawBarcode(canvas), EBarcodeError);
     EXPECT_TRUE(canvas.Records().empty());
 }
