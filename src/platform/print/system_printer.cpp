@@ -1,0 +1,440 @@
+#include "platform/print/system_printer.h"
+
+#include "platform/print/paper_sizes.h"
+
+#include <QCoreApplication>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrinter>
+#include <private/qcups_p.h>
+#include <private/qprintdevice_p.h>
+#include <qpa/qplatformprintersupport.h>
+#include <qpa/qplatformprintplugin.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace print {
+
+namespace {
+
+// The fixed code arrays of the engine hold 256 papers and 256 sources, one of
+// which is the "default" source it adds itself.
+constexpr size_t kMaxPapers = 256;
+constexpr size_t kMaxBins = 255;
+constexpr int16_t kFirstUserBin = 256; // DMBIN_USER: the driver's own sources
+
+QPlatformPrinterSupport* Support() {
+    return QPlatformPrinterSupportPlugin::get();
+}
+
+int TenthsMm(double points) {
+    return static_cast<int>(std::lround(points * 254.0 / 72.0));
+}
+
+int Pixels(double points, int dpi) {
+    return static_cast<int>(std::lround(points * dpi / 72.0));
+}
+
+int16_t BinCode(QPrint::InputSlotId id) {
+    switch (id) {
+    case QPrint::Upper:
+        return 1;
+    case QPrint::Lower:
+        return 2;
+    case QPrint::Middle:
+        return 3;
+    case QPrint::Manual:
+        return 4;
+    case QPrint::Envelope:
+        return 5;
+    case QPrint::EnvelopeManual:
+        return 6;
+    case QPrint::Auto:
+        return 7;
+    case QPrint::Tractor:
+        return 8;
+    case QPrint::SmallFormat:
+        return 9;
+    case QPrint::LargeFormat:
+        return 10;
+    case QPrint::LargeCapacity:
+        return 11;
+    case QPrint::Cassette:
+        return 14;
+    case QPrint::FormSource:
+        return 15;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+struct SystemPrinter::Device {
+    QString id;
+    QPrintDevice device;
+    std::vector<PaperEntry> papers;
+    std::vector<QPageSize> pageSizes; // parallel to papers; invalid for the custom entry
+    std::vector<BinEntry> bins;
+    std::vector<int> resolutions;
+    bool customSizes = false;
+    QSize minSize, maxSize; // points
+
+    DeviceMode mode;
+    int pageIndex = -1;   // into papers; -1 when printing on customPage
+    QPageSize customPage; // a size no listed paper matches
+    int binIndex = -1;
+
+    explicit Device(const QString& printer) : id(printer) {
+        if (QPlatformPrinterSupport* ps = Support()) device = ps->createPrintDevice(printer);
+        if (!device.isValid()) return;
+
+        customSizes = device.supportsCustomPageSizes();
+        minSize = device.minimumPhysicalPageSize();
+        maxSize = device.maximumPhysicalPageSize();
+        const size_t listed = customSizes ? kMaxPapers - 1 : kMaxPapers;
+        for (const QPageSize& size : device.supportedPageSizes()) {
+            if (papers.size() == listed) break;
+            const QSize pt = size.sizePoints();
+            PaperEntry e;
+            e.width = TenthsMm(pt.width());
+            e.height = TenthsMm(pt.height());
+            e.code = static_cast<int16_t>(PaperCodeForSize(e.width, e.height));
+            e.name = size.name();
+            papers.push_back(e);
+            pageSizes.push_back(size);
+        }
+        if (customSizes) {
+            PaperEntry e;
+            e.code = kCustomPaper;
+            e.custom = true;
+            papers.push_back(e);
+            pageSizes.emplace_back();
+        }
+
+        int16_t user = kFirstUserBin;
+        for (const QPrint::InputSlot& slot : device.supportedInputSlots()) {
+            if (bins.size() == kMaxBins) break;
+            int16_t code = BinCode(slot.id);
+            // Two choices of one kind keep apart as driver-defined sources.
+            const bool taken = std::any_of(bins.begin(), bins.end(),
+                                           [&](const BinEntry& b) { return b.code == code; });
+            if (code == 0 || taken) code = user++;
+            bins.push_back(
+                {code, slot.name.isEmpty() ? QString::fromLatin1(slot.key) : slot.name, slot.key});
+        }
+
+        const QList<int> dpis = device.supportedResolutions();
+        resolutions.assign(dpis.begin(), dpis.end());
+        std::erase_if(resolutions, [](int r) { return r <= 0 || r > 32767; });
+        int dpi = device.defaultResolution();
+        if (dpi <= 0 || dpi > 32767) dpi = resolutions.empty() ? 300 : resolutions.front();
+        if (resolutions.empty()) resolutions.push_back(dpi);
+
+        mode.fields = DM_ORIENTATION | DM_PAPERSIZE | DM_COPIES | DM_DEFAULTSOURCE |
+                      DM_PRINTQUALITY | DM_YRESOLUTION;
+        mode.orientation = DMORIENT_PORTRAIT;
+        mode.copies = 1;
+        mode.printQuality = mode.yResolution = static_cast<int16_t>(dpi);
+
+        const QPageSize def = device.defaultPageSize();
+        for (size_t i = 0; i < pageSizes.size() && pageIndex < 0; ++i)
+            if (pageSizes[i].isValid() && pageSizes[i].key() == def.key())
+                pageIndex = static_cast<int>(i);
+        if (pageIndex < 0 && !papers.empty() && !papers.front().custom) pageIndex = 0;
+        if (pageIndex >= 0) {
+            UsePaper(pageIndex, papers[pageIndex].code);
+        } else {
+            // A printer that lists no paper prints on its default size.
+            customPage = def.isValid() ? def : QPageSize(QPageSize::A4);
+            const QSize pt = customPage.sizePoints();
+            UseCustom(TenthsMm(pt.width()), TenthsMm(pt.height()));
+        }
+
+        const QByteArray defSlot = device.defaultInputSlot().key;
+        for (size_t i = 0; i < bins.size(); ++i)
+            if (bins[i].key == defSlot) binIndex = static_cast<int>(i);
+        if (binIndex < 0 && !bins.empty()) binIndex = 0;
+        mode.defaultSource = binIndex >= 0 ? bins[binIndex].code : 0;
+    }
+
+    bool valid() const { return device.isValid(); }
+
+    void UsePaper(int index, int16_t code) {
+        pageIndex = index;
+        mode.paperSize = code;
+        mode.paperWidth = static_cast<int16_t>(papers[index].width);
+        mode.paperLength = static_cast<int16_t>(papers[index].height);
+        if (code == kCustomPaper)
+            mode.fields |= DM_PAPERWIDTH | DM_PAPERLENGTH;
+        else
+            mode.fields &= ~(DM_PAPERWIDTH | DM_PAPERLENGTH);
+    }
+
+    void UseCustom(int width, int height) {
+        pageIndex = -1;
+        mode.paperSize = kCustomPaper;
+        mode.paperWidth = static_cast<int16_t>(width);
+        mode.paperLength = static_cast<int16_t>(height);
+        mode.fields |= DM_PAPERWIDTH | DM_PAPERLENGTH;
+    }
+
+    // The listed paper closest to this size, within the tolerance; -1 if none.
+    int FindBySize(int width, int height) const {
+        int best = -1;
+        int bestDistance = 2 * kSizeTolerance + 1;
+        for (size_t i = 0; i < papers.size(); ++i) {
+            if (papers[i].custom) continue;
+            const int dw = std::abs(papers[i].width - width);
+            const int dh = std::abs(papers[i].height - height);
+            if (dw > kSizeTolerance || dh > kSizeTolerance || dw + dh >= bestDistance) continue;
+            best = static_cast<int>(i);
+            bestDistance = dw + dh;
+        }
+        return best;
+    }
+
+    bool CustomFits(int width, int height) const {
+        if (!customSizes || width <= 0 || height <= 0) return false;
+        const double w = width * 72.0 / 254.0;
+        const double h = height * 72.0 / 254.0;
+        return w >= minSize.width() - 0.5 && h >= minSize.height() - 0.5 &&
+               w <= maxSize.width() + 0.5 && h <= maxSize.height() + 0.5;
+    }
+
+    // A custom size: the listed paper of that size when there is one (so CUPS
+    // gets its own media name), else a custom sheet when the driver allows it.
+    bool TakeCustom(int width, int height) {
+        if (width <= 0 || height <= 0) return false;
+        const int i = FindBySize(width, height);
+        if (i >= 0) {
+            UsePaper(i, kCustomPaper);
+            return true;
+        }
+        if (!CustomFits(width, height)) return false;
+        customPage = QPageSize(QSizeF(width / 10.0, height / 10.0), QPageSize::Millimeter,
+                               QString(), QPageSize::ExactMatch);
+        UseCustom(width, height);
+        return true;
+    }
+
+    void TakePaper(int16_t code) {
+        for (size_t i = 0; i < papers.size(); ++i)
+            if (!papers[i].custom && papers[i].code == code) {
+                UsePaper(static_cast<int>(i), code);
+                return;
+            }
+        // A sheet the driver knows under another code, or as a custom size.
+        if (const WindowsPaper* p = FindWindowsPaper(code)) {
+            const int i = FindBySize(p->width, p->height);
+            if (i >= 0)
+                UsePaper(i, papers[i].code);
+            else
+                TakeCustom(p->width, p->height);
+        }
+    }
+
+    void Apply(const DeviceMode& m) {
+        if (m.fields & DM_PAPERSIZE) {
+            if (m.paperSize == kCustomPaper) {
+                if ((m.fields & (DM_PAPERWIDTH | DM_PAPERLENGTH)) ==
+                    (DM_PAPERWIDTH | DM_PAPERLENGTH))
+                    TakeCustom(m.paperWidth, m.paperLength);
+            } else {
+                TakePaper(m.paperSize);
+            }
+        }
+        if ((m.fields & DM_ORIENTATION) &&
+            (m.orientation == DMORIENT_PORTRAIT || m.orientation == DMORIENT_LANDSCAPE))
+            mode.orientation = m.orientation;
+        if ((m.fields & DM_COPIES) && m.copies >= 1) mode.copies = m.copies;
+        if (m.fields & DM_DEFAULTSOURCE) {
+            for (size_t i = 0; i < bins.size(); ++i)
+                if (bins[i].code == m.defaultSource) {
+                    binIndex = static_cast<int>(i);
+                    mode.defaultSource = m.defaultSource;
+                }
+        }
+        if ((m.fields & DM_PRINTQUALITY) &&
+            std::find(resolutions.begin(), resolutions.end(), m.printQuality) !=
+                resolutions.end() &&
+            (!(m.fields & DM_YRESOLUTION) || m.yResolution == m.printQuality))
+            mode.printQuality = mode.yResolution = m.printQuality;
+    }
+
+    QPageSize Page() const { return pageIndex >= 0 ? pageSizes[pageIndex] : customPage; }
+
+    bool Landscape() const { return mode.orientation == DMORIENT_LANDSCAPE; }
+
+    DeviceCaps Caps() const {
+        const QPageSize page = Page();
+        // A listed paper is as large as the driver says in points; a custom
+        // one as large as asked.
+        QSizeF size = pageIndex >= 0 ? QSizeF(page.sizePoints())
+                                     : page.size(QPageSize::Millimeter) * (72.0 / 25.4);
+        QMarginsF m = device.printableMargins(page, QPageLayout::Portrait, mode.printQuality);
+        if (Landscape()) {
+            // Landscape turns the sheet a quarter to the right: the bottom
+            // edge becomes the left one.
+            size.transpose();
+            m = QMarginsF(m.bottom(), m.left(), m.top(), m.right());
+        }
+        DeviceCaps c;
+        c.logPixelsX = mode.printQuality;
+        c.logPixelsY = mode.yResolution;
+        c.physicalWidth = Pixels(size.width(), c.logPixelsX);
+        c.physicalHeight = Pixels(size.height(), c.logPixelsY);
+        c.physicalOffsetX = Pixels(m.left(), c.logPixelsX);
+        c.physicalOffsetY = Pixels(m.top(), c.logPixelsY);
+        c.horzRes = Pixels(size.width() - m.left() - m.right(), c.logPixelsX);
+        c.vertRes = Pixels(size.height() - m.top() - m.bottom(), c.logPixelsY);
+        return c;
+    }
+};
+
+struct SystemPrinter::Job {
+    QPrinter printer{QPrinter::HighResolution};
+    QPainter painter;
+};
+
+SystemPrinter::SystemPrinter() {
+    Refresh();
+}
+
+SystemPrinter::~SystemPrinter() {
+    if (job_) EndDoc();
+}
+
+void SystemPrinter::Refresh() {
+    QPlatformPrinterSupport* ps = Support();
+    printers_ = ps ? ps->availablePrintDeviceIds() : QStringList();
+    int index = current_ ? static_cast<int>(printers_.indexOf(current_->id)) : -1;
+    if (index < 0 && ps) index = static_cast<int>(printers_.indexOf(ps->defaultPrintDeviceId()));
+    if (index < 0 && !printers_.isEmpty()) index = 0;
+    if (index >= 0 && current_ && current_->id == printers_[index]) {
+        index_ = index;
+        return;
+    }
+    index_ = index;
+    LoadCurrent();
+}
+
+void SystemPrinter::SetPrinterIndex(int index) {
+    if (index < 0 || index >= printers_.size()) throw EPrinter("Printer index out of range");
+    index_ = index;
+    LoadCurrent();
+}
+
+void SystemPrinter::LoadCurrent() {
+    current_.reset();
+    if (index_ < 0) return;
+    auto device = std::make_unique<Device>(printers_[index_]);
+    if (device->valid()) current_ = std::move(device);
+}
+
+bool SystemPrinter::GetPrinter(QString& device, QString& driver, QString& port,
+                               DeviceMode& mode) const {
+    if (!current_) return false;
+    // A queue removed from CUPS since it was chosen has no settings any more.
+    QPlatformPrinterSupport* ps = Support();
+    if (!ps || !ps->availablePrintDeviceIds().contains(current_->id)) return false;
+    device = current_->id;
+    driver = current_->device.makeAndModel();
+    port = current_->device.location();
+    mode = current_->mode;
+    return true;
+}
+
+bool SystemPrinter::SetDeviceMode(const DeviceMode& mode) {
+    if (!current_) return false;
+    current_->Apply(mode);
+    return true;
+}
+
+std::vector<PaperEntry> SystemPrinter::Papers() const {
+    return current_ ? current_->papers : std::vector<PaperEntry>();
+}
+
+std::vector<BinEntry> SystemPrinter::Bins() const {
+    return current_ ? current_->bins : std::vector<BinEntry>();
+}
+
+std::vector<int> SystemPrinter::Resolutions() const {
+    return current_ ? current_->resolutions : std::vector<int>();
+}
+
+bool SystemPrinter::SupportsCustomSize() const {
+    return current_ && current_->customSizes;
+}
+
+bool SystemPrinter::Caps(DeviceCaps& caps) const {
+    if (!current_) return false;
+    caps = current_->Caps();
+    return true;
+}
+
+QPageSize SystemPrinter::CurrentPageSize() const {
+    return current_ ? current_->Page() : QPageSize();
+}
+
+QByteArray SystemPrinter::CurrentInputSlot() const {
+    if (!current_ || current_->binIndex < 0) return QByteArray();
+    return current_->bins[current_->binIndex].key;
+}
+
+bool SystemPrinter::Printing() const {
+    return job_ != nullptr;
+}
+
+bool SystemPrinter::BeginDoc(const QString& title) {
+    if (job_ || !current_) return false;
+    auto job = std::make_unique<Job>();
+    QPrinter& p = job->printer;
+    const Device& d = *current_;
+    p.setPrinterName(d.id);
+    p.setResolution(d.mode.printQuality);
+    p.setFullPage(true);
+    p.setPageLayout(QPageLayout(
+        d.Page(), d.Landscape() ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
+    p.setCopyCount(d.mode.copies);
+    p.setDocName(title);
+    const QByteArray slot = CurrentInputSlot();
+    if (!slot.isEmpty())
+        QCUPSSupport::setCupsOption(&p, QStringLiteral("InputSlot"), QString::fromLatin1(slot));
+    if (!job->painter.begin(&p)) return false;
+    // Device pixels from the printable corner, as on a printer's own canvas.
+    const DeviceCaps c = d.Caps();
+    job->painter.translate(-c.physicalOffsetX, -c.physicalOffsetY);
+    job_ = std::move(job);
+    return true;
+}
+
+void SystemPrinter::NewPage() {
+    if (!job_) return;
+    job_->printer.newPage();
+}
+
+void SystemPrinter::EndDoc() {
+    if (!job_) return;
+    job_->painter.end();
+    job_.reset();
+}
+
+QPainter* SystemPrinter::Painter() {
+    return job_ ? &job_->painter : nullptr;
+}
+
+SystemPrinter& Printer() {
+    static std::unique_ptr<SystemPrinter> printer;
+    if (!printer) {
+        printer = std::make_unique<SystemPrinter>();
+        // The print devices belong to Qt's printing plugin: let them go
+        // while Qt is still there.
+        if (QCoreApplication::instance()) qAddPostRoutine([] { printer.reset(); });
+    }
+    return *printer;
+}
+
+} // namespace print
