@@ -1,0 +1,50 @@
+#pragma once
+// What a connection needs of a database file format: the tables it shows,
+// their columns, and their rows. Names are CP936 on this side.
+
+#include "platform/db/field_type.h"
+#include "platform/db/value.h"
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace db {
+
+struct TColumnInfo {
+    std::string Name; // CP936
+    TFieldType DataType = ftUnknown;
+    int Size = 0; // characters of a text column, bytes of a binary one; 0 otherwise
+};
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+
+    // User tables and views in the file's order; never system tables.
+    virtual const std::vector<std::string>& TableNames() const = 0;
+    // The columns of TableNames()[table] in the table's order.
+    virtual std::vector<TColumnInfo> Columns(std::size_t table) = 0;
+    // Calls onRow once per row with the values of the wanted columns (indexes
+    // into Columns()), in the order of `wanted`; onRow may move them out.
+    // Raises EDatabaseError when the file cannot be read.
+    using RowSink = std::function<void(std::vector<Value>& row)>;
+    virtual void ReadRows(std::size_t table, const std::vector<std::size_t>& wanted,
+                          const RowSink& onRow) = 0;
+};
+
+// Opens the database file (a UTF-8 file name) by its content: an Access
+// file (checking its database password) or a SQLite 3 file. `displayName`
+// is the name quoted in messages. Raises EDatabaseError.
+std::unique_ptr<Backend> OpenDatabaseFile(const std::string& utf8Path,
+                                          const std::string& displayName, bool hasPassword,
+                                          const std::string& password);
+
+std::unique_ptr<Backend> OpenAccessFile(const std::string& utf8Path, const std::string& displayName,
+                                        bool hasPassword, const std::string& password);
+std::unique_ptr<Backend> OpenSqliteFile(const std::string& utf8Path,
+                                        const std::string& displayName);
+
+} // namespace db

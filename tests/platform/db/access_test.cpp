@@ -1,0 +1,160 @@
+// Reading the Access files that Access itself wrote.
+
+#include "db_test_util.h"
+
+#include "platform/db/database_error.h"
+#include "platform/rtl/sysutils.h"
+
+using namespace db;
+using namespace dbtest;
+
+namespace {
+
+struct Connected {
+    TADOConnection conn;
+    TADOQuery query{&conn};
+    explicit Connected(const std::string& file, const std::string& password = "") {
+        conn.SetConnectionString(JetConnectionString(AccessFixture(file), password));
+        conn.Open();
+    }
+    void Run(const std::string& sql) {
+        query.Close();
+        query.SetSQL(sql);
+        query.Open();
+    }
+};
+
+} // namespace
+
+TEST(AccessFile, ListsUserTablesInFileOrderWithoutSystemTables) {
+    struct Case {
+        const char* file;
+        std::vector<std::string> tables;
+    } cases[] = {
+        {"jet3-types.mdb", {"Table1", "Table2", "Table3", "Table4"}},
+        {"jet4-plain.mdb", {"Table1"}},
+        {"jet4-encoded.mdb", {"Table1"}},
+        {"jet4-unicode.mdb", {"Table"}},
+        {"jet4-empty.mdb", {}},
+    };
+    for (const Case& c : cases) {
+        Connected db(c.file);
+        EXPECT_TRUE(db.conn.Connected());
+        EXPECT_EQ(db.conn.GetTableNames(), c.tables) << c.file;
+    }
+}
+
+TEST(AccessFile, Jet3ColumnsKindsAndValuesOfEveryType) {
+    Connected db("jet3-types.mdb");
+    db.Run("select * from [Table1]");
+    ASSERT_TRUE(db.query.Active());
+    EXPECT_EQ(db.query.GetFieldNames(),
+              (std::vector<std::string>{"A", "B", "C", "D", "E", "F", "G", "H", "I"}));
+    const TFieldType kinds[] = {ftString, ftString,   ftWord,     ftSmallint, ftInteger,
+                                ftFloat,  ftDateTime, ftCurrency, ftBoolean};
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(db.query.Fields(i)->DataType(), kinds[i]) << db.query.Fields(i)->FieldName();
+    EXPECT_EQ(db.query.Fields(0)->Size(), 50);
+    EXPECT_EQ(db.query.Fields(1)->Size(), 100);
+
+    EXPECT_EQ(Rows(db.query), (std::vector<std::string>{
+                                  "a|b|0|0|0|0|1981-12-12|0|False",
+                                  "abcdefg|hijklmnop|2|222|333333333|444.555|1974-9-21|3.5|True"}));
+    db.query.Last();
+    EXPECT_EQ(db.query.FieldByName("E").AsValue(), Value::FromInteger(333333333));
+    EXPECT_EQ(db.query.FieldByName("F").AsValue(), Value::FromFloat(444.555));
+    EXPECT_EQ(db.query.FieldByName("G").AsValue(),
+              Value::FromDateTime(rtl::EncodeDate(1974, 9, 21)));
+    EXPECT_EQ(db.query.FieldByName("H").AsValue(), Value::FromFloat(3.5));
+    EXPECT_EQ(db.query.FieldByName("I").AsValue(), Value::FromBoolean(true));
+}
+
+TEST(AccessFile, EmptyTablesKeepTheirColumns) {
+    Connected db("jet3-types.mdb");
+    db.Run("select * from [Table2]");
+    EXPECT_EQ(db.query.FieldCount(), 89);
+    EXPECT_EQ(db.query.Fields(88)->FieldName(), "column89");
+    EXPECT_EQ(db.query.RecordCount(), 0);
+    EXPECT_TRUE(db.query.Eof());
+    EXPECT_TRUE(db.query.Bof());
+
+    db.Run("select * from [Table4]");
+    EXPECT_EQ(db.query.GetFieldNames(), (std::vector<std::string>{"name", "data"}));
+    EXPECT_EQ(db.query.Fields(1)->DataType(), ftGuid);
+}
+
+TEST(AccessFile, Jet4PlainEncodedAndPasswordFilesReadTheSameWay) {
+    struct Case {
+        const char* file;
+        const char* password;
+        const char* sql;
+        std::vector<std::string> rows;
+    } cases[] = {
+        {"jet4-plain.mdb", "", "select * from [Table1]", {"1|One", "2|Two", "3|Three"}},
+        {"jet4-password.mdb", "password", "select * from [Table1]", {"1|One", "2|Two", "3|Three"}},
+        {"jet4-encoded.mdb", "", "select * from [Table1]", {"1|hello|0", "2|world|42"}},
+        {"jet4-plain.mdb",
+         "",
+         "select [ID] as [NUM],[Data] as [Title] from [Table1] where [Data] like \"%o%\"",
+         {"1|One", "2|Two"}},
+    };
+    for (const Case& c : cases) {
+        Connected db(c.file, c.password);
+        db.Run(c.sql);
+        EXPECT_EQ(Rows(db.query), c.rows) << c.file << ": " << c.sql;
+    }
+}
+
+TEST(AccessFile, UnicodeTextBecomesCp936WithQuestionMarksForWhatItCannotHold) {
+    Connected db("jet4-unicode.mdb");
+    db.Run("select [ID],[Unicode] from [Table]");
+    std::vector<std::string> texts;
+    for (db.query.First(); !db.query.Eof(); db.query.Next())
+        texts.push_back(db.query.FieldByName("unicode").AsString());
+    ASSERT_EQ(texts.size(), 8u);
+    EXPECT_EQ(texts[0], "only ascii chars");
+    EXPECT_EQ(texts[1], "??kk?si?");                // ä and ö are not in CP936
+    EXPECT_EQ(texts[2], G("Мир"));                  // Cyrillic is
+    EXPECT_EQ(texts[3], G("?α? τ?τ' ?γ? Κ??λωπα")); // basic Greek only, no accents
+    EXPECT_EQ(texts[4], G("漢字仮名交じり文"));
+    EXPECT_EQ(texts[6], G("ümlaut")); // pinyin ü is
+    // Code points 1 to 255: the ASCII run survives whole.
+    EXPECT_EQ(texts[7].substr(0, 3), "\x01\x02\x03");
+    EXPECT_NE(texts[7].find(" !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`"
+                            "abcdefghijklmnopqrstuvwxyz{|}~"),
+              std::string::npos);
+}
+
+TEST(AccessFile, DatabasePasswordMustMatchExactly) {
+    struct Case {
+        const char* file;
+        const char* password; // nullptr: the short connection string
+        bool opens;
+    } cases[] = {
+        {"jet4-password.mdb", "password", true},   {"jet4-password.mdb", nullptr, false},
+        {"jet4-password.mdb", "Password", false},  {"jet4-password.mdb", "passwor", false},
+        {"jet4-password.mdb", "password1", false}, {"jet4-password.mdb", " password", false},
+        {"jet4-plain.mdb", nullptr, true},         {"jet4-plain.mdb", "anything", true},
+        {"jet3-types.mdb", "anything", true},
+    };
+    for (const Case& c : cases) {
+        TADOConnection conn;
+        std::string cs = JetConnectionString(AccessFixture(c.file));
+        // Written out in full, so a password with blanks reaches the layer as is.
+        if (c.password) cs += std::string(";Jet OLEDB:Database Password=\"") + c.password + "\"";
+        conn.SetConnectionString(cs);
+        if (c.opens) {
+            EXPECT_NO_THROW(conn.Open()) << c.file << " / " << (c.password ? c.password : "-");
+            EXPECT_TRUE(conn.Connected());
+        } else {
+            try {
+                conn.Open();
+                ADD_FAILURE() << c.file << " opened with " << (c.password ? c.password : "-");
+            } catch (const EDatabaseError& e) {
+                EXPECT_STREQ(e.what(), "Not a valid password.");
+            }
+            EXPECT_FALSE(conn.Connected());
+            EXPECT_THROW(conn.GetTableNames(), EDatabaseError);
+        }
+    }
+}
