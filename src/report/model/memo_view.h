@@ -1,0 +1,86 @@
+#pragma once
+// Text objects: the font, alignment, highlight and spacing of a memo, its
+// flags, properties, popup items and stream record. Laying out and drawing
+// the text belongs to the memo layout, which installs itself through
+// frMemoLayout().
+
+#include "report/model/view.h"
+
+#include <functional>
+
+// Memo flags (after flStretched).
+constexpr uint16_t flWordWrap = 2;
+constexpr uint16_t flWordBreak = 4;
+constexpr uint16_t flAutoSize = 8;
+constexpr uint16_t flTextOnly = 16;
+constexpr uint16_t flSuppressRepeated = 32;
+constexpr uint16_t flHideZeros = 64;
+constexpr uint16_t flUnderlines = 128;
+constexpr uint16_t flRTLReading = 256;
+
+// Alignment bits.
+constexpr int frtaLeft = 0;
+constexpr int frtaRight = 1;
+constexpr int frtaCenter = 2;
+constexpr int frtaVertical = 4;
+constexpr int frtaMiddle = 8;
+constexpr int frtaDown = 16;
+
+class TfrMemoView;
+
+// The text layout of memos: drawing the text inside OutputRect and the
+// height measurements the band engine asks for.
+struct TfrMemoLayout {
+    std::function<void(TfrMemoView& memo)> DrawText;
+    std::function<int(TfrMemoView& memo)> CalcHeight;
+    std::function<int(TfrMemoView& memo)> MeasureMinHeight;
+    std::function<int(TfrMemoView& memo)> MeasureRemainder;
+};
+
+TfrMemoLayout& frMemoLayout();
+
+// Raised when a height is asked for and no text layout is installed.
+class EfrNoMemoLayout : public std::logic_error {
+public:
+    EfrNoMemoLayout() : std::logic_error("No memo text layout is installed") {}
+};
+
+class TfrMemoView : public TfrStretcheable {
+public:
+    TfrMemoView();
+    std::string ClassName() const override { return "TfrMemoView"; }
+
+    void WriteProperty(const std::string& name, const rtl::TVariant& value) override;
+    rtl::TVariant ReadProperty(const std::string& name) override;
+    rtl::TVariant CallMethod(const std::string& name, const rtl::TVariant& a1,
+                             const rtl::TVariant& a2, const rtl::TVariant& a3) override;
+    void RegisterProperties() override;
+
+    void Paint(gdi::Canvas& canvas) override;
+    void ReadFromStream(rtl::TStream& stream) override;
+    void WriteToStream(rtl::TStream& stream) override;
+    void AddPopupItems(TfrPopupMenu& menu) override;
+    void OpenEditor() override;
+
+    int CalcHeight() override;
+    int MeasureMinHeight() override;
+    int MeasureRemainder() override;
+
+    // The display-format dialog for this memo; the result goes to the selection.
+    void EditDisplayFormat();
+
+    gdi::TFont Font;
+    // Layout working fields.
+    std::string LastValue; // previous output text, for suppressing repeats
+    int LineHeight = 0;
+    int PartLines = 0;
+    bool FirstPart = true;
+
+    int32_t Alignment = frtaLeft;
+    uint16_t HighlightStyle = 2;
+    gdi::TColor HighlightFontColor = gdi::clBlack;
+    gdi::TColor HighlightFillColor = gdi::clWhite;
+    std::string HighlightCondition;
+    int32_t LineSpacing = 2;
+    int32_t CharSpacing = 0;
+};

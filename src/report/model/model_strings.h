@@ -1,0 +1,28 @@
+#pragma once
+// String-table identifiers of the report objects' texts (band names, popup
+// items, placeholders and load errors). The texts live in the engine's table.
+
+constexpr int frsBandNames = 55250; // + band type 0..22
+constexpr int frsStretched = 55280;
+constexpr int frsMemoFormat = 55281;
+constexpr int frsMemoFont = 55282;
+constexpr int frsMemoClear = 55283;
+constexpr int frsWordWrap = 55284;
+constexpr int frsWordBreak = 55285; // empty in this program: no word-break item
+constexpr int frsAutoSize = 55286;
+constexpr int frsTextOnly = 55287;
+constexpr int frsSuppress = 55288;
+constexpr int frsHideZeros = 55289;
+constexpr int frsUnderlines = 55290;
+constexpr int frsFormNewPage = 55291;
+constexpr int frsPrintIfSubsetEmpty = 55292;
+constexpr int frsBreaked = 55293;
+constexpr int frsOnFirstPage = 55294;
+constexpr int frsOnLastPage = 55295;
+constexpr int frsRepeatHeader = 55296;
+constexpr int frsPrintChildIfInvisible = 55297;
+constexpr int frsPictureCenter = 55298;
+constexpr int frsKeepAspect = 55299;
+constexpr int frsPicturePlaceholder = 55300;
+constexpr int frsNonPluggedHead = 55301;
+constexpr int frsNonPluggedTail = 55302;

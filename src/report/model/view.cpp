@@ -1,0 +1,669 @@
+#include "report/model/view.h"
+
+#include "platform/rtl/locale.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/text/cp936.h"
+#include "report/engine/resource_strings.h"
+#include "report/model/model_strings.h"
+#include "report/model/report_services.h"
+
+#include <cmath>
+
+using gdi::TRect;
+using rtl::TVariant;
+
+namespace {
+
+int RoundInt(double v) {
+    return static_cast<int>(rtl::Round(v));
+}
+
+// Restores a field when the scope ends, also when an exception passes.
+template <class T> class KeepValue {
+public:
+    explicit KeepValue(T& field) : field_(field), saved_(field) {}
+    ~KeepValue() { field_ = saved_; }
+    KeepValue(const KeepValue&) = delete;
+    KeepValue& operator=(const KeepValue&) = delete;
+
+private:
+    T& field_;
+    T saved_;
+};
+
+bool IsCrossBand(const TfrView& band) {
+    return band.FrameTyp >= 18 && band.FrameTyp <= 20;
+}
+
+} // namespace
+
+TfrView::TfrView() {
+    FormatCode = static_cast<unsigned char>(rtl::FormatSettings().DecimalSeparator) | (2 << 8);
+}
+
+TfrView::~TfrView() {
+    if (frEngine().CurrentObject == this) frEngine().CurrentObject = nullptr;
+}
+
+std::function<void()> TfrView::EditorFor(TfrEditorHook TfrDesignerEditorHooks::*hook) {
+    return [this, hook] {
+        const TfrEditorHook& h = DesignerEditorHooks().*hook;
+        if (h) h(*this);
+    };
+}
+
+void TfrView::RegisterProperties() {
+    ClearPropList();
+    AddProperty("Name", frdtString | frdtOneObject);
+    AddProperty("Left", frdtSize);
+    AddProperty("Top", frdtSize);
+    AddProperty("Width", frdtSize);
+    AddProperty("Height", frdtSize);
+    AddProperty("Flags", 0);
+    if (HasFrameProperties()) {
+        AddProperty("FrameTyp", frdtInteger);
+        AddProperty("FrameWidth", frdtSize | frdtFloat);
+        AddProperty("FrameColor", frdtColor);
+        AddEnumProperty("FrameStyle", "psSolid;psDash;psDot;psDashDot;psDashDotDot;psDouble",
+                        {0, 1, 2, 3, 4, 5});
+        AddProperty("FillColor", frdtColor);
+        AddProperty("Tag", frdtOneObject | frdtHasEditor,
+                    EditorFor(&TfrDesignerEditorHooks::EditTagHook));
+        AddEnumProperty("BandAlign", "baNone;baLeft;baRight;baCenter;baWidth;baBottom;baTop;baRest",
+                        {0, 1, 2, 3, 4, 5, 6, 7});
+    }
+    AddProperty("Visible", frdtBoolean);
+    AddProperty("Memo", frdtOneObject | frdtHasEditor,
+                EditorFor(&TfrDesignerEditorHooks::EditMemoHook));
+    AddProperty("Memo.Count", 0);
+    AddProperty("Restrictions", frdtHasEditor,
+                EditorFor(&TfrDesignerEditorHooks::EditRestrictionsHook));
+}
+
+void TfrView::WriteProperty(const std::string& name, const TVariant& value) {
+    const std::string n = rtl::UpperCase(name);
+    if (n == "NAME") {
+        Name = value.AsString();
+    } else if (n == "LEFT") {
+        Left = value.AsInteger();
+    } else if (n == "TOP") {
+        Top = value.AsInteger();
+    } else if (n == "WIDTH") {
+        Width = value.AsInteger();
+    } else if (n == "HEIGHT") {
+        Height = value.AsInteger();
+    } else if (n == "FLAGS") {
+        Flags = static_cast<uint16_t>(value.AsInteger());
+    } else if (n == "FRAMETYP") {
+        FrameTyp = static_cast<uint16_t>(value.AsInteger());
+    } else if (n == "FRAMEWIDTH") {
+        FrameWidth = value.AsDouble();
+    } else if (n == "FRAMECOLOR") {
+        FrameColor = static_cast<gdi::TColor>(value.AsInteger());
+    } else if (n == "FRAMESTYLE") {
+        FrameStyle = static_cast<uint16_t>(value.AsInteger());
+    } else if (n == "FILLCOLOR") {
+        FillColor = static_cast<gdi::TColor>(value.AsInteger());
+    } else if (n == "VISIBLE") {
+        Visible = value.AsBoolean();
+    } else if (n == "MEMO" || n == "DATAFIELD") {
+        Memo.SetText(value.AsString());
+    } else if (n == "GAPX") {
+        GapX = value.AsInteger();
+    } else if (n == "GAPY") {
+        GapY = value.AsInteger();
+    } else if (n == "STRETCHED") {
+        SetFlag(flStretched, value.AsBoolean());
+    } else if (n == "BANDALIGN") {
+        BandAlign = static_cast<uint8_t>(value.AsInteger());
+    } else if (n == "TAG") {
+        Tag = value.AsString();
+    }
+}
+
+TVariant TfrView::ReadProperty(const std::string& name) {
+    const std::string n = rtl::UpperCase(name);
+    if (n == "NAME") return TVariant(Name);
+    if (n == "LEFT") return TVariant(Left);
+    if (n == "TOP") return TVariant(Top);
+    if (n == "WIDTH") return TVariant(Width);
+    if (n == "HEIGHT") return TVariant(Height);
+    if (n == "FLAGS") return TVariant(int(Flags));
+    if (n == "FRAMETYP") return TVariant(int(FrameTyp));
+    if (n == "FRAMEWIDTH") return TVariant(FrameWidth);
+    if (n == "FRAMECOLOR") return TVariant(static_cast<int32_t>(FrameColor));
+    if (n == "FRAMESTYLE") return TVariant(int(FrameStyle));
+    if (n == "FILLCOLOR") return TVariant(static_cast<int32_t>(FillColor));
+    if (n == "VISIBLE") return TVariant(Visible);
+    if (n == "MEMO") return TVariant(Memo.Text());
+    if (n == "GAPX") return TVariant(GapX);
+    if (n == "GAPY") return TVariant(GapY);
+    if (n == "STRETCHED") return TVariant((Flags & flStretched) != 0);
+    if (n == "BANDALIGN") return TVariant(int(BandAlign));
+    if (n == "DATAFIELD") return TVariant(Memo.Count() > 0 ? Memo[0] : std::string());
+    if (n == "TAG") return TVariant(Tag);
+    if (n == "MEMO.COUNT") return TVariant(Memo.Count());
+    return TVariant::Null();
+}
+
+TVariant TfrView::CallMethod(const std::string& name, const TVariant& a1, const TVariant& a2,
+                             const TVariant& a3) {
+    TVariant result = CallListMethod(Memo, "MEMO", name, a1, a2, a3);
+    if (name == "HIDE") {
+        WriteProperty("Visible", TVariant(false));
+    } else if (name == "SHOW") {
+        WriteProperty("Visible", TVariant(true));
+    }
+    return result;
+}
+
+void TfrView::LoadFromBlob(const TfrBlobData&) {}
+
+void TfrView::SetBounds(int left, int top, int width, int height) {
+    Left = left;
+    Top = top;
+    Width = width;
+    Height = height;
+}
+
+int TfrView::ScaledRight() const {
+    return RoundInt((KeptLeft + KeptWidth) * ZoomX + ShiftX);
+}
+
+int TfrView::ScaledBottom() const {
+    return RoundInt((KeptTop + KeptHeight) * ZoomY + ShiftY);
+}
+
+void TfrView::ScaleForOutput() {
+    KeptLeft = Left;
+    KeptTop = Top;
+    KeptWidth = Width;
+    KeptHeight = Height;
+    KeptFrameWidth = FrameWidth;
+    KeptGapX = GapX;
+    KeptGapY = GapY;
+    if (!frEngine().OutputMode) {
+        ZoomX = ZoomY = 1.0;
+        ShiftX = ShiftY = 0;
+    }
+    Left = RoundInt(Left * ZoomX) + ShiftX;
+    Top = RoundInt(Top * ZoomY) + ShiftY;
+    Width = RoundInt(Width * ZoomX);
+    Height = RoundInt(Height * ZoomY);
+    FrameWidth = FrameWidth * ZoomX;
+
+    const double w = KeptFrameWidth;
+    const int hx = RoundInt(w * ZoomX / 2);
+    const int hy = RoundInt(w * ZoomY / 2);
+    const int ix = RoundInt((w * ZoomX - 1) / 2);
+    const int iy = RoundInt((w * ZoomY - 1) / 2);
+    // The vertical gap gains half of what the horizontal one gains.
+    GapX = RoundInt(KeptGapX * ZoomX) + hx;
+    GapY = RoundInt(KeptGapY * ZoomY) + hy / 2;
+
+    int right = ScaledRight();
+    int bottom = ScaledBottom();
+    if (FrameTyp & frftRight) right -= hx;
+    if (FrameTyp & frftBottom) bottom -= hy;
+    int left = Left;
+    int top = Top;
+    if (FrameTyp & frftLeft) left += ix;
+    if (FrameTyp & frftTop) top += iy;
+    OutputRect = TRect{left, top, right + 1, bottom + 1};
+}
+
+void TfrView::RestoreGeometry() {
+    Left = KeptLeft;
+    Top = KeptTop;
+    Width = KeptWidth;
+    Height = KeptHeight;
+    FrameWidth = KeptFrameWidth;
+    GapX = KeptGapX;
+    GapY = KeptGapY;
+}
+
+void TfrView::PaintFill() {
+    const TfrEngineState& st = frEngine();
+    if (st.ScriptPass || !Canvas) return;
+    if (st.OutputMode && FillColor == gdi::clNone) return;
+    Canvas->SetBrushStyle(gdi::bsSolid);
+    Canvas->SetBrushColor(FillColor == gdi::clNone ? gdi::clWhite : FillColor);
+    Canvas->SetBkMode(gdi::bkOpaque);
+    if (st.OutputMode) {
+        Canvas->FillRect(TRect{Left, Top, ScaledRight(), ScaledBottom()});
+    } else {
+        Canvas->FillRect(OutputRect);
+    }
+}
+
+void TfrView::DrawFrameLine(int x1, int y1, int x2, int y2) {
+    gdi::Canvas& c = *Canvas;
+    const bool vertical = x1 == x2;
+    const int w = c.Pen().Width;
+    if (FrameStyle == frsDouble) {
+        const int d = RoundInt(FrameWidth);
+        const int dx = vertical ? d : 0;
+        const int dy = vertical ? 0 : d;
+        const gdi::TColor fill = FillColor == gdi::clNone ? gdi::clWhite : FillColor;
+        c.MoveTo(x1 - dx, y1 - dy);
+        c.LineTo(x2 - dx, y2 - dy);
+        c.SetPenColor(fill);
+        c.MoveTo(x1, y1);
+        c.LineTo(x2, y2);
+        c.SetPenColor(FrameColor);
+        c.MoveTo(x1 + dx, y1 + dy);
+        c.LineTo(x2 + dx, y2 + dy);
+    } else if (c.Pen().Style != gdi::psSolid) {
+        // Styled pens are only dashed one pixel wide: draw w thin lines instead.
+        c.SetBrushColor(FillColor);
+        c.SetPenWidth(1);
+        for (int i = -(w / 2); i <= w - 1 - (w / 2); ++i) {
+            c.MoveTo(x1 + (vertical ? i : 0), y1 + (vertical ? 0 : i));
+            c.LineTo(x2 + (vertical ? i : 0), y2 + (vertical ? 0 : i));
+        }
+        c.SetPenWidth(w);
+    } else {
+        c.MoveTo(x1, y1);
+        c.LineTo(x2, y2);
+    }
+}
+
+void TfrView::PaintFrame() {
+    const TfrEngineState& st = frEngine();
+    if (st.ScriptPass || !Canvas) return;
+    if (st.OutputMode && (FrameTyp & 15) == 0) return;
+    gdi::Canvas& c = *Canvas;
+    c.SetBrushStyle(gdi::bsSolid);
+    c.SetPenStyle(gdi::psSolid);
+    if (!st.OutputMode && Width > 0 && Height > 0) {
+        const int l = Left, t = Top, r = Left + Width, b = Top + Height;
+        c.SetPen(gdi::TPen{gdi::clBlack, 1, gdi::psSolid, gdi::pmCopy});
+        c.MoveTo(l, t + 3);
+        c.LineTo(l, t);
+        c.LineTo(l + 4, t);
+        c.MoveTo(l, b - 3);
+        c.LineTo(l, b);
+        c.LineTo(l + 4, b);
+        c.MoveTo(r - 3, t);
+        c.LineTo(r, t);
+        c.LineTo(r, t + 4);
+        c.MoveTo(r - 3, b);
+        c.LineTo(r, b);
+        c.LineTo(r, b - 4);
+    }
+    static const gdi::TPenStyle kStyles[] = {gdi::psSolid, gdi::psDash, gdi::psDot, gdi::psDashDot,
+                                             gdi::psDashDotDot};
+    c.SetPen(gdi::TPen{FrameColor, RoundInt(FrameWidth),
+                       FrameStyle < 5 ? kStyles[FrameStyle] : gdi::psSolid, gdi::pmCopy});
+    const int r = ScaledRight();
+    const int b = ScaledBottom();
+    if (FrameTyp & frftRight) DrawFrameLine(r, Top, r, b);
+    if (FrameTyp & frftLeft) DrawFrameLine(Left, Top, Left, b);
+    if (FrameTyp & frftBottom) DrawFrameLine(Left, b, r, b);
+    if (FrameTyp & frftTop) DrawFrameLine(Left, Top, r, Top);
+}
+
+QRegion TfrView::CreateClipRegion(bool enlarge) {
+    const double w = FrameWidth;
+    int outer, inner;
+    if (FrameStyle == frsDouble) {
+        outer = RoundInt(w * 1.5);
+        inner = RoundInt(w + (w - 1) / 2);
+    } else {
+        outer = RoundInt(w / 2);
+        inner = RoundInt((w - 1) / 2);
+    }
+    int left = Left, top = Top;
+    int right = Left + Width + 1, bottom = Top + Height + 1;
+    if (FrameTyp & frftLeft) left -= outer;
+    if (FrameTyp & frftTop) top -= outer;
+    if (FrameTyp & frftRight) right += inner;
+    if (FrameTyp & frftBottom) bottom += inner;
+    if (enlarge) {
+        left -= 10;
+        top -= 10;
+        right += 10;
+        bottom += 10;
+    }
+    return QRegion(gdi::Canvas::ToQRect(TRect{left, top, right, bottom}));
+}
+
+TfrView* TfrView::FindBandUnder() {
+    TfrViewPage* page = frServices().DesignerPage ? frServices().DesignerPage() : nullptr;
+    if (!page) return nullptr;
+    TfrView* found = nullptr;
+    for (int i = 0; i < page->ObjectCount(); ++i) {
+        TfrView* v = page->ObjectAt(i);
+        if (v && v->TypeCode == gtBand && Left >= v->Left && Left <= v->Left + v->Width &&
+            Top >= v->Top && Top <= v->Top + v->Height)
+            found = v;
+    }
+    return found;
+}
+
+void TfrView::BeginPaint(gdi::Canvas& canvas) {
+    StartPaint(&canvas);
+}
+
+void TfrView::StartPaint(gdi::Canvas* canvas) {
+    Canvas = canvas;
+    frEngine().CurrentObject = this;
+    ApplyBandAlign();
+}
+
+void TfrView::ApplyBandAlign() {
+    if (BandAlign == baNone) return;
+    const TfrEngineState& st = frEngine();
+    TfrViewPage* page = st.OutputMode
+                            ? st.CurrentPage
+                            : (frServices().DesignerPage ? frServices().DesignerPage() : nullptr);
+    if (!page) return;
+    const int leftLimit = page->LeftLimit();
+    const int rightLimit = page->RightLimit();
+
+    TfrView* leftNeighbour = nullptr;
+    TfrView* rightNeighbour = nullptr;
+    for (int i = 0; i < page->ObjectCount(); ++i) {
+        TfrView* v = page->ObjectAt(i);
+        if (!v || v == this || v->TypeCode == gtBand || v->Top != Top) continue;
+        if (v->BandAlign == baLeft && v->Left < Left &&
+            (!leftNeighbour || v->Left > leftNeighbour->Left))
+            leftNeighbour = v;
+        if (v->BandAlign == baRight && v->Left > Left &&
+            (!rightNeighbour || v->Left < rightNeighbour->Left))
+            rightNeighbour = v;
+    }
+    const auto alignLeft = [&] {
+        Left = leftNeighbour ? leftNeighbour->Left + leftNeighbour->Width : leftLimit;
+    };
+
+    switch (BandAlign) {
+    case baLeft:
+        alignLeft();
+        break;
+    case baRight:
+        Left = rightNeighbour ? rightNeighbour->Left - Width - 1 : rightLimit - Width;
+        break;
+    case baCenter:
+        Left = leftLimit + (rightLimit - leftLimit - Width) / 2;
+        break;
+    case baWidth:
+        if (!st.OutputMode) {
+            TfrView* band = FindBandUnder();
+            if (band && IsCrossBand(*band)) {
+                Left = band->Left;
+                Width = band->Width;
+            } else {
+                Left = leftLimit;
+                Width = rightLimit - leftLimit;
+            }
+        } else if (!st.CurrentBand) {
+            Left = leftLimit;
+            Width = rightLimit - leftLimit - 1;
+        }
+        break;
+    case baBottom:
+    case baTop:
+        if (!st.OutputMode) {
+            if (TfrView* band = FindBandUnder())
+                Top = BandAlign == baBottom ? band->Top + band->Height - Height : band->Top;
+        }
+        break;
+    case baRest:
+        alignLeft();
+        Width = rightNeighbour ? rightNeighbour->Left - Left : rightLimit - Left;
+        break;
+    default:
+        break;
+    }
+}
+
+void TfrView::CreateUniqueName() {
+    Name.clear();
+    const TfrReportServices& s = frServices();
+    for (int n = 1; n <= 10000; ++n) {
+        const std::string candidate = BaseName + std::to_string(n);
+        const bool taken = (s.FindObject && s.FindObject(candidate)) ||
+                           (TypeCode == gtAddIn && dynamic_cast<TfrControl*>(this) &&
+                            s.DialogControlExists && s.DialogControlExists(candidate));
+        if (!taken) {
+            WriteProperty("Name", TVariant(candidate));
+            return;
+        }
+    }
+}
+
+void TfrView::ExpandTag(std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const unsigned char ch = static_cast<unsigned char>(text[i]);
+        if (text::IsLeadByte(ch) && i + 1 < text.size()) {
+            i += 2;
+            continue;
+        }
+        if (ch != '[') {
+            ++i;
+            continue;
+        }
+        // The matching bracket: nested brackets and quoted text count.
+        std::size_t j = i + 1;
+        int depth = 1;
+        bool quoted = false;
+        while (j < text.size() && depth > 0) {
+            const unsigned char c = static_cast<unsigned char>(text[j]);
+            if (text::IsLeadByte(c) && j + 1 < text.size()) {
+                j += 2;
+                continue;
+            }
+            if (c == '\'') {
+                quoted = !quoted;
+            } else if (!quoted && c == '[') {
+                ++depth;
+            } else if (!quoted && c == ']') {
+                --depth;
+            }
+            ++j;
+        }
+        if (depth > 0) break; // an unclosed bracket stays as written
+        const std::string expression = text.substr(i + 1, j - i - 2);
+        const std::string value = frCalculate(expression).AsString();
+        text.replace(i, j - i, value);
+        i += value.size();
+    }
+}
+
+void TfrView::OutputToPage(rtl::TStream& stream) {
+    StartPaint(Canvas);
+    WorkMemo.Assign(Memo);
+    const TfrReportServices& s = frServices();
+    if (s.FireBeforePrint) s.FireBeforePrint(WorkMemo, *this);
+    if (s.RunScript && BeforePrintScript.Count() > 0) s.RunScript(*this, BeforePrintScript);
+    if (!Visible) return;
+
+    KeepValue<std::string> keepTag(Tag);
+    if (Tag.find('[') != std::string::npos) ExpandTag(Tag);
+
+    if (const TfrBandRuntime* band = frEngine().CurrentBand) {
+        if (BandAlign == baBottom) {
+            Top = band->Top() + band->Height() - Height;
+        } else if (BandAlign == baTop) {
+            Top = band->Top();
+        } else if (BandAlign == baWidth && band->BandType() >= 18 && band->BandType() <= 20) {
+            Width = band->Width();
+        }
+    }
+    stream.WriteByte(TypeCode);
+    if (TypeCode == gtAddIn) rtl::frWriteString(stream, ClassName());
+    WriteToStream(stream);
+}
+
+void TfrView::ExportToFilter() {
+    if (frServices().ExportToFilter) frServices().ExportToFilter(*this, Left, Top);
+}
+
+namespace {
+
+int32_t EncodeFrameWidth(double width) {
+    if (width != std::floor(width)) return static_cast<int32_t>(rtl::Round(width * 1000));
+    return static_cast<int32_t>(width);
+}
+
+double DecodeFrameWidth(int32_t stored) {
+    // Old records hold whole units; newer ones thousandths.
+    const double thousandths = stored <= 10 ? stored * 1000.0 : stored;
+    return thousandths / 1000.0;
+}
+
+} // namespace
+
+void TfrView::ReadFromStream(rtl::TStream& stream) {
+    const int v = frEngine().Version;
+    if (v > 23 || (v == 23 && !PreparedMode)) {
+        Name = rtl::frReadString(stream, v);
+    } else {
+        CreateUniqueName();
+    }
+    if (v > 23) {
+        StreamVersionMajor = stream.ReadByte();
+        StreamVersionMinor = stream.ReadByte();
+    }
+    Left = stream.ReadInt32();
+    Top = stream.ReadInt32();
+    Width = stream.ReadInt32();
+    Height = stream.ReadInt32();
+    Flags = stream.ReadUInt16();
+    FrameTyp = stream.ReadUInt16();
+    FrameWidth = DecodeFrameWidth(stream.ReadInt32());
+    FrameColor = stream.ReadUInt32();
+    FrameStyle = stream.ReadUInt16();
+    FillColor = stream.ReadUInt32();
+    if (!PreparedMode) {
+        FormatCode = stream.ReadInt32();
+        FormatText = rtl::frReadString(stream, v);
+    }
+    rtl::frReadMemo(stream, Memo, v);
+    if (v > 22 && !PreparedMode) {
+        rtl::frReadMemo(stream, BeforePrintScript, v);
+        Visible = stream.ReadWordBool();
+    }
+    if (v > 23) {
+        Restrictions = stream.ReadUInt16();
+        Tag = rtl::frReadString(stream, v);
+        GapX = stream.ReadInt32();
+        GapY = stream.ReadInt32();
+    }
+    if (StreamVersionMajor > 1) BandAlign = stream.ReadByte();
+}
+
+void TfrView::WriteToStream(rtl::TStream& stream) {
+    StreamVersionMajor = 2;
+    rtl::frWriteString(stream, Name);
+    stream.WriteByte(StreamVersionMajor);
+    stream.WriteByte(StreamVersionMinor);
+    stream.WriteInt32(Left);
+    stream.WriteInt32(Top);
+    stream.WriteInt32(Width);
+    stream.WriteInt32(Height);
+    stream.WriteUInt16(Flags);
+    stream.WriteUInt16(FrameTyp);
+    stream.WriteInt32(EncodeFrameWidth(FrameWidth));
+    stream.WriteUInt32(FrameColor);
+    stream.WriteUInt16(FrameStyle);
+    stream.WriteUInt32(FillColor);
+    if (!PreparedMode) {
+        stream.WriteInt32(FormatCode);
+        rtl::frWriteString(stream, FormatText);
+    }
+    // A prepared page keeps the text as the before-print step left it.
+    rtl::frWriteMemo(stream, PreparedMode ? WorkMemo : Memo);
+    if (!PreparedMode) {
+        rtl::frWriteMemo(stream, BeforePrintScript);
+        stream.WriteWordBool(Visible);
+    }
+    stream.WriteUInt16(Restrictions);
+    rtl::frWriteString(stream, Tag);
+    stream.WriteInt32(GapX);
+    stream.WriteInt32(GapY);
+    stream.WriteByte(BandAlign);
+}
+
+void TfrView::Assign(TfrView& source) {
+    Name = source.Name;
+    TypeCode = source.TypeCode;
+    Selected = source.Selected;
+    source.PreparedMode = false;
+    PreparedMode = false;
+    KeepValue<int> keepVersion(frEngine().Version);
+    frEngine().Version = 25;
+    rtl::TMemoryStream ms;
+    source.WriteToStream(ms);
+    ms.SetPosition(0);
+    ReadFromStream(ms);
+}
+
+void TfrView::ForSelection(const std::function<void(TfrView&)>& change) {
+    TfrDesignerEditorHooks& d = DesignerEditorHooks();
+    if (d.RecordEditUndo) d.RecordEditUndo();
+    if (d.SelectedObjects) {
+        for (TfrView* v : d.SelectedObjects())
+            if (v && !(v->Restrictions & frrfDontModify)) change(*v);
+    }
+    if (d.RefreshSelection) d.RefreshSelection();
+}
+
+TfrPopupItem TfrView::FlagItem(const std::string& caption, uint16_t bit) {
+    TfrPopupItem item;
+    item.Caption = caption;
+    item.Checkable = true;
+    item.Checked = (Flags & bit) != 0;
+    const bool newState = !item.Checked;
+    item.OnClick = [bit, newState] {
+        ForSelection([bit, newState](TfrView& v) { v.SetFlag(bit, newState); });
+    };
+    return item;
+}
+
+void TfrView::AddPopupItems(TfrPopupMenu& menu) {
+    TfrPopupItem separator;
+    separator.Separator = true;
+    menu.push_back(separator);
+    menu.push_back(FlagItem(LoadResourceString(frsStretched), flStretched));
+}
+
+TVariant TfrStretcheable::CallMethod(const std::string& name, const TVariant& a1,
+                                     const TVariant& a2, const TVariant& a3) {
+    TVariant result = TfrView::CallMethod(name, a1, a2, a3);
+    if (name == "CALCHEIGHT") result = TVariant(CalcHeight());
+    return result;
+}
+
+TfrControl::TfrControl() {
+    TypeCode = gtAddIn;
+    FillColor = gdi::clBtnFace;
+    FrameTyp = 0;
+}
+
+void TfrControl::RegisterProperties() {
+    ClearPropList();
+    AddProperty("Name", frdtString | frdtOneObject);
+    AddProperty("Left", frdtSize);
+    AddProperty("Top", frdtSize);
+    AddProperty("Width", frdtSize);
+    AddProperty("Height", frdtSize);
+    AddProperty("Visible", frdtBoolean);
+    AddProperty("Restrictions", frdtHasEditor,
+                EditorFor(&TfrDesignerEditorHooks::EditRestrictionsHook));
+}
+
+void TfrControl::WriteProperty(const std::string& name, const TVariant& value) {
+    TfrView::WriteProperty(name, value);
+    if (rtl::UpperCase(name) == "VISIBLE") SetControlVisible(Visible);
+}
+
+void TfrControl::Paint(gdi::Canvas& canvas) {
+    BeginPaint(canvas);
+    SetControlSize(Width, Height);
+    ScaleForOutput();
+    PaintControl();
+    RestoreGeometry();
+}
