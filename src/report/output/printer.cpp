@@ -277,7 +277,7 @@ void TfrPrinter::ShowPrinterProperties() {
     QString device, driver, port;
     print::DeviceMode copy;
     if (!SystemPrinter->GetPrinter(device, driver, port, copy)) return;
-    if (!OnPrinterProperties(DeviceName, copy)) return;
+    if (!OnPrinterProperties(*SystemPrinter, copy)) return;
     SystemPrinter->SetDeviceMode(copy);
     ReadDeviceSettings();
 }

@@ -80,9 +80,10 @@ public:
 
     bool IsVirtual() const { return PrinterIndex == VirtualPrinterIndex; }
 
-    // The driver's settings dialog lives above this layer: it edits the copy
-    // of the device mode it is given and returns true when confirmed.
-    std::function<bool(const std::string& deviceName, print::DeviceMode& mode)> OnPrinterProperties;
+    // The driver's settings dialog lives above this layer (see
+    // printer_properties_form.h): it edits the copy of the current printer's
+    // device mode it is given and returns true when confirmed.
+    std::function<bool(print::SystemPrinter& printer, print::DeviceMode& mode)> OnPrinterProperties;
 
     // The current printer's names as the system reports them (CP936, at most
     // 127 bytes each).

@@ -185,7 +185,9 @@ TEST_F(VirtualOnly, SelectingOutsideTheListIsAnErrorAndChangesNothing) {
 
 TEST_F(VirtualOnly, HasNoDriverDialog) {
     bool called = false;
-    p.OnPrinterProperties = [&](const std::string&, print::DeviceMode&) { return called = true; };
+    p.OnPrinterProperties = [&](print::SystemPrinter&, print::DeviceMode&) {
+        return called = true;
+    };
     p.ShowPrinterProperties();
     EXPECT_FALSE(called);
 }
@@ -439,8 +441,8 @@ TEST_F(CupsPrinter, DriverDialogChangesApplyOnlyWhenConfirmed) {
     p.SetPaper(9, 0, 0, kPortrait, -1, true);
     std::string shownFor;
     bool confirm = false;
-    p.OnPrinterProperties = [&](const std::string& device, print::DeviceMode& mode) {
-        shownFor = device;
+    p.OnPrinterProperties = [&](print::SystemPrinter& printer, print::DeviceMode& mode) {
+        shownFor = printer.Printers()[printer.PrinterIndex()].toStdString();
         mode.paperSize = 1;
         mode.orientation = print::DMORIENT_LANDSCAPE;
         return confirm;
