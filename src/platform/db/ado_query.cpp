@@ -106,11 +106,18 @@ void TADOQuery::Open() {
     if (!connection_->Connected()) connection_->Open();
     Backend& backend = connection_->GetBackend();
 
-    const std::size_t table = FindName(backend.TableNames(), st.Table);
-    if (table == kNone)
-        throw EDatabaseError("Cannot find the input table or query '" + st.Table +
-                             "'. Make sure it exists and that its name is spelled correctly.");
-    const std::string& tableName = backend.TableNames()[table];
+    std::size_t table = FindName(backend.TableNames(), st.Table);
+    if (table == kNone) {
+        const std::size_t system = FindName(backend.SystemTableNames(), st.Table);
+        if (system == kNone)
+            throw EDatabaseError("Cannot find the input table or query '" + st.Table +
+                                 "'. Make sure it exists and that its name is spelled correctly.");
+        table = backend.TableNames().size() + system;
+    }
+    const std::string& tableName =
+        table < backend.TableNames().size()
+            ? backend.TableNames()[table]
+            : backend.SystemTableNames()[table - backend.TableNames().size()];
     const std::vector<TColumnInfo> columns = backend.Columns(table);
     std::vector<std::string> columnNames;
     for (const TColumnInfo& c : columns) columnNames.push_back(c.Name);

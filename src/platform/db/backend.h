@@ -25,7 +25,13 @@ public:
 
     // User tables and views in the file's order; never system tables.
     virtual const std::vector<std::string>& TableNames() const = 0;
-    // The columns of TableNames()[table] in the table's order.
+    // System tables a statement may still name, as Jet lets it read
+    // MSysObjects. Table indexes go on after those of TableNames().
+    virtual const std::vector<std::string>& SystemTableNames() const {
+        static const std::vector<std::string> none;
+        return none;
+    }
+    // The columns of a table in the table's order.
     virtual std::vector<TColumnInfo> Columns(std::size_t table) = 0;
     // Calls onRow once per row with the values of the wanted columns (indexes
     // into Columns()), in the order of `wanted`; onRow may move them out.

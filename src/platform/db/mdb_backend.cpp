@@ -102,10 +102,10 @@ public:
     }
 
     const std::vector<std::string>& TableNames() const override { return names_; }
+    const std::vector<std::string>& SystemTableNames() const override { return systemNames_; }
 
     std::vector<TColumnInfo> Columns(std::size_t table) override {
-        if (table >= entries_.size()) throw EDatabaseError("table index out of range");
-        TableDefPtr def = ReadTable(entries_[table].get(), names_[table]);
+        TableDefPtr def = ReadTable(Entry(table), Name(table));
         std::vector<TColumnInfo> cols;
         for (unsigned i = 0; i < def->num_cols; ++i) {
             const auto* col = static_cast<const MdbColumn*>(g_ptr_array_index(def->columns, i));
@@ -125,14 +125,22 @@ public:
 
     void ReadRows(std::size_t table, const std::vector<std::size_t>& wanted,
                   const RowSink& onRow) override {
-        if (table >= entries_.size()) throw EDatabaseError("table index out of range");
-        Scan(entries_[table].get(), names_[table], wanted, onRow);
+        Scan(Entry(table), Name(table), wanted, onRow);
     }
 
 private:
     EDatabaseError Damaged() const {
         return EDatabaseError("The database '" + displayName_ +
                               "' is damaged: a table cannot be read");
+    }
+
+    MdbCatalogEntry* Entry(std::size_t table) const {
+        if (table >= entries_.size()) throw EDatabaseError("table index out of range");
+        return entries_[table].get();
+    }
+
+    const std::string& Name(std::size_t table) const {
+        return table < names_.size() ? names_[table] : systemNames_[table - names_.size()];
     }
 
     TableDefPtr ReadTable(MdbCatalogEntry* entry, const std::string& name) {
@@ -230,15 +238,13 @@ private:
                 wanted.push_back(found);
             }
         }
+        std::vector<std::unique_ptr<MdbCatalogEntry>> systemEntries;
         Scan(&system, systemName, wanted, [&](std::vector<Value>& row) {
             const std::int64_t type = row[2].AsInteger();
             const std::int64_t flags = row[3].AsInteger();
-            // Local tables only; system and hidden system objects carry
-            // 0x80000000 or 0x2 in their flags.
-            if ((type & 0x7F) != MDB_TABLE || (flags & 0x80000002) != 0) return;
+            if ((type & 0x7F) != MDB_TABLE) return; // local tables only
             if (row[1].GetKind() != Value::Kind::String || row[1].Text().empty()) return;
             const std::string& name = row[1].Text();
-            if (name.size() >= 4 && g_ascii_strncasecmp(name.c_str(), "MSys", 4) == 0) return;
             auto entry = std::make_unique<MdbCatalogEntry>();
             *entry = MdbCatalogEntry{};
             entry->mdb = mdb_;
@@ -248,9 +254,17 @@ private:
             // libmdb wants the UTF-8 name; the text above is already CP936.
             const std::string utf8 = text::Cp936ToUtf8(name);
             std::strncpy(entry->object_name, utf8.c_str(), MDB_MAX_OBJ_NAME);
-            names_.push_back(name);
-            entries_.push_back(std::move(entry));
+            // System objects carry 0x80000000 or 0x2 in their flags.
+            if ((flags & 0x80000002) != 0 ||
+                (name.size() >= 4 && g_ascii_strncasecmp(name.c_str(), "MSys", 4) == 0)) {
+                systemNames_.push_back(name);
+                systemEntries.push_back(std::move(entry));
+            } else {
+                names_.push_back(name);
+                entries_.push_back(std::move(entry));
+            }
         });
+        for (auto& e : systemEntries) entries_.push_back(std::move(e));
     }
 
     // Text as the file stores it (UCS-2, maybe compressed, or the code page
@@ -370,7 +384,8 @@ private:
     MdbHandle* mdb_;
     std::string displayName_;
     std::vector<std::string> names_;
-    std::vector<std::unique_ptr<MdbCatalogEntry>> entries_;
+    std::vector<std::string> systemNames_;
+    std::vector<std::unique_ptr<MdbCatalogEntry>> entries_; // user tables, then system ones
     std::uint64_t pageCount_;
     std::vector<char> buffer_;
 };
