@@ -107,6 +107,7 @@ public:
         : db_(db), display_(std::move(displayName)) {
         Statement st = Prepare("SELECT name FROM sqlite_master WHERE type IN ('table','view') "
                                "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid");
+        if (!st) Fail("its list of tables cannot be read");
         int rc;
         while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
             const auto* name = sqlite3_column_text(st.get(), 0);
@@ -148,12 +149,13 @@ private:
                              " (" + text::Utf8ToCp936(sqlite3_errmsg(db_)) + ")");
     }
 
+    // Null when SQLite refuses the statement.
     Statement Prepare(const std::string& sql) const {
         sqlite3_stmt* raw = nullptr;
         if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr) !=
             SQLITE_OK) {
             sqlite3_finalize(raw);
-            Fail("a statement cannot be prepared");
+            return nullptr;
         }
         return Statement(raw);
     }
@@ -165,7 +167,12 @@ private:
             if (c == '"') quoted += '"';
             quoted += c;
         }
-        return Prepare("SELECT * FROM \"" + quoted + "\"");
+        Statement st = Prepare("SELECT * FROM \"" + quoted + "\"");
+        // A view can name a table that is gone; say which one.
+        if (!st)
+            throw EDatabaseError("Cannot read '" + names_[table] + "' of the database '" +
+                                 display_ + "' (" + text::Utf8ToCp936(sqlite3_errmsg(db_)) + ")");
+        return st;
     }
 
     static std::vector<TColumnInfo> ColumnsOf(sqlite3_stmt* st) {

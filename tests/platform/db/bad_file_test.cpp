@@ -121,3 +121,23 @@ TEST_F(BadFileTest, GarbledAccessFilesNeverCrash) {
         }
     }
 }
+
+TEST_F(BadFileTest, TruncatedOrDamagedSqliteFilesFailWithAMessage) {
+    const std::string path = Path("whole.db");
+    std::string script = "CREATE TABLE T (B TEXT, L TEXT); BEGIN;";
+    for (int i = 0; i < 3000; ++i)
+        script += "INSERT INTO T VALUES ('" + std::to_string(i) + "', 'label text number " +
+                  std::to_string(i) + "');";
+    MakeSqlite(path, script + "COMMIT;");
+    const std::string whole = ReadFile(path);
+    ASSERT_GT(whole.size(), 40000u);
+    EXPECT_EQ(OpenAndReadAll(path), "");
+
+    WriteFile(Path("half.db"), whole.substr(0, whole.size() / 2));
+    EXPECT_NE(OpenAndReadAll(Path("half.db")).find("damaged or unreadable"), std::string::npos);
+
+    std::string garbled = whole;
+    for (std::size_t i = 4096; i < garbled.size(); i += 97) garbled[i] = static_cast<char>(i * 7);
+    WriteFile(Path("garbled.db"), garbled);
+    EXPECT_NE(OpenAndReadAll(Path("garbled.db")).find("damaged or unreadable"), std::string::npos);
+}

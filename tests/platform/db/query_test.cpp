@@ -31,6 +31,7 @@ protected:
             INSERT INTO "Labels" VALUES ('A1', 'apple'), ('a2', 'Banana'), ('B3', 'cherry'),
                 ('b4', NULL), (NULL, 'date'), ('', 'elderberry');
             CREATE VIEW "Cheap" AS SELECT "条码", "价格" * 2 AS "Double" FROM "货品" WHERE "价格" < 2;
+            CREATE TABLE "Gone" (x); CREATE VIEW "Broken" AS SELECT x FROM "Gone"; DROP TABLE "Gone";
         )sql");
         conn_.SetConnectionString(JetConnectionString(G(path_)));
     }
@@ -63,7 +64,8 @@ protected:
 
 TEST_F(QueryTest, ConnectsByContentAndListsTablesAndViews) {
     conn_.Open();
-    EXPECT_EQ(conn_.GetTableNames(), (std::vector<std::string>{G("货品"), "Labels", "Cheap"}));
+    EXPECT_EQ(conn_.GetTableNames(),
+              (std::vector<std::string>{G("货品"), "Labels", "Cheap", "Broken"}));
     conn_.Close();
     EXPECT_FALSE(conn_.Connected());
 }
@@ -169,6 +171,8 @@ TEST_F(QueryTest, BadStatementsFailNamingTheProblem) {
         {"select [B] as [NUM],[L] as [Title] from [Labels] where [B] like \"%a\"b%\"",
          "Syntax error"},
         {"select * from [sqlite_master]", "Cannot find the input table"},
+        {"select * from [Broken]", "Cannot read 'Broken' of the database"},
+        {"select * from [Broken]", "no such table: main.Gone"},
     };
     for (const Case& c : cases) {
         const std::string msg = Error(c.sql);
