@@ -276,7 +276,7 @@ void TfrBandView::Paint(gdi::Canvas& canvas) {
     canvas.FillRect(OutputRect);
 
     canvas.SetPen(gdi::TPen{gdi::clBtnFace, 1, gdi::psSolid, gdi::pmCopy});
-    canvas.SetBrushStyle(gdi::bsClear);
+    canvas.SetBrush(gdi::TBrush{gdi::clWhite, gdi::bsClear, {}});
     canvas.Rectangle(OutputRect);
 
     if (Columns > 1) {
@@ -299,8 +299,7 @@ void TfrBandView::Paint(gdi::Canvas& canvas) {
 
     if (d.ShowBandTitles) {
         const TRect tab = TitleTab();
-        canvas.SetBrushStyle(gdi::bsSolid);
-        canvas.SetBrushColor(gdi::clBtnFace);
+        canvas.SetBrush(gdi::TBrush{gdi::clBtnFace, gdi::bsSolid, {}});
         canvas.FillRect(tab);
         canvas.SetPen(gdi::TPen{gdi::clBtnShadow, 1, gdi::psSolid, gdi::pmCopy});
         if (cross) {
