@@ -6,6 +6,7 @@
 #include "platform/db/sql_statement.h"
 #include "platform/rtl/sysutils.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace db {
@@ -30,40 +31,43 @@ bool Matches(const Value& v, const std::string& pattern) {
 }
 
 // Columns whose kind the file does not declare take the kind of their values.
-TFieldType KindOfValues(const std::vector<Value>& cells, std::size_t columns, std::size_t column) {
+TFieldType KindOfValues(const std::vector<std::vector<Value>>& chunks, std::size_t columns,
+                        std::size_t column) {
     TFieldType kind = ftUnknown;
-    for (std::size_t i = column; i < cells.size(); i += columns) {
-        const Value& v = cells[i];
-        TFieldType k = ftUnknown;
-        switch (v.GetKind()) {
-        case Value::Kind::Null:
-            continue;
-        case Value::Kind::Boolean:
-            k = ftBoolean;
-            break;
-        case Value::Kind::Integer:
-            k = v.AsInteger() < std::numeric_limits<std::int32_t>::min() ||
-                        v.AsInteger() > std::numeric_limits<std::int32_t>::max()
-                    ? ftLargeint
-                    : ftInteger;
-            break;
-        case Value::Kind::Float:
-            k = ftFloat;
-            break;
-        case Value::Kind::DateTime:
-            k = ftDateTime;
-            break;
-        case Value::Kind::String:
-            k = ftString;
-            break;
-        case Value::Kind::Bytes:
-            k = ftBlob;
-            break;
+    for (const std::vector<Value>& chunk : chunks) {
+        for (std::size_t i = column; i < chunk.size(); i += columns) {
+            const Value& v = chunk[i];
+            TFieldType k = ftUnknown;
+            switch (v.GetKind()) {
+            case Value::Kind::Null:
+                continue;
+            case Value::Kind::Boolean:
+                k = ftBoolean;
+                break;
+            case Value::Kind::Integer:
+                k = v.AsInteger() < std::numeric_limits<std::int32_t>::min() ||
+                            v.AsInteger() > std::numeric_limits<std::int32_t>::max()
+                        ? ftLargeint
+                        : ftInteger;
+                break;
+            case Value::Kind::Float:
+                k = ftFloat;
+                break;
+            case Value::Kind::DateTime:
+                k = ftDateTime;
+                break;
+            case Value::Kind::String:
+                k = ftString;
+                break;
+            case Value::Kind::Bytes:
+                k = ftBlob;
+                break;
+            }
+            if (kind == ftUnknown || (kind == ftInteger && k == ftLargeint))
+                kind = k;
+            else if (kind != k && !(kind == ftLargeint && k == ftInteger))
+                return kind == ftString || k == ftString ? ftString : kind;
         }
-        if (kind == ftUnknown || (kind == ftInteger && k == ftLargeint))
-            kind = k;
-        else if (kind != k && !(kind == ftLargeint && k == ftInteger))
-            return kind == ftString || k == ftString ? ftString : kind;
     }
     return kind;
 }
@@ -165,17 +169,26 @@ void TADOQuery::Open() {
         for (std::size_t j = k + 1; j < outputSlot.size(); ++j)
             if (outputSlot[j] == outputSlot[k]) lastUse[k] = false;
 
-    std::vector<Value> cells;
+    // Rows go into chunks of about the same size: no copying of what is read
+    // as a large table grows, and no large block for a small one.
+    std::vector<std::vector<Value>> cells;
+    const std::size_t chunkRows =
+        std::max<std::size_t>(1, kChunkValues / std::max<std::size_t>(1, outputSlot.size()));
     std::size_t rows = 0;
     try {
         backend.ReadRows(table, wanted, [&](std::vector<Value>& row) {
             for (std::size_t i = 0; i < conditionSlot.size(); ++i)
                 if (!Matches(row[conditionSlot[i]], st.Where[i].Pattern)) return;
+            if (rows % chunkRows == 0) {
+                cells.emplace_back();
+                if (cells.size() > 1) cells.back().reserve(chunkRows * outputSlot.size());
+            }
+            std::vector<Value>& chunk = cells.back();
             for (std::size_t k = 0; k < outputSlot.size(); ++k) {
                 if (lastUse[k])
-                    cells.push_back(std::move(row[outputSlot[k]]));
+                    chunk.push_back(std::move(row[outputSlot[k]]));
                 else
-                    cells.push_back(row[outputSlot[k]]);
+                    chunk.push_back(row[outputSlot[k]]);
             }
             ++rows;
         });
@@ -193,6 +206,7 @@ void TADOQuery::Open() {
                                                    output[k].Size));
     }
     cells_ = std::move(cells);
+    chunkRows_ = chunkRows;
     rowCount_ = rows;
     ++generation_;
     active_ = true;
@@ -204,7 +218,6 @@ void TADOQuery::Close() {
     active_ = false;
     fields_.clear();
     cells_.clear();
-    cells_.shrink_to_fit();
     rowCount_ = 0;
     current_ = 0;
     bof_ = eof_ = true;
@@ -275,7 +288,8 @@ void TADOQuery::Prior() {
 const Value& TADOQuery::Cell(int column) const {
     static const Value null;
     if (!active_ || rowCount_ == 0 || column < 0 || column >= FieldCount()) return null;
-    return cells_[current_ * fields_.size() + static_cast<std::size_t>(column)];
+    return cells_[current_ / chunkRows_]
+                 [current_ % chunkRows_ * fields_.size() + static_cast<std::size_t>(column)];
 }
 
 TBookmark TADOQuery::GetBookmark() const {

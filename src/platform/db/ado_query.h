@@ -121,7 +121,9 @@ private:
     std::string sql_;
     bool active_ = false;
     std::vector<std::unique_ptr<TField>> fields_;
-    std::vector<Value> cells_; // row after row
+    static constexpr std::size_t kChunkValues = 16384;
+    std::vector<std::vector<Value>> cells_; // row after row, chunkRows_ rows a chunk
+    std::size_t chunkRows_ = 1;
     std::size_t rowCount_ = 0;
     std::size_t current_ = 0;
     bool bof_ = true;

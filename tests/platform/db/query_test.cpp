@@ -263,3 +263,30 @@ TEST_F(QueryTest, ClosingTheConnectionOrChangingTheStatementClosesTheQuery) {
     EXPECT_EQ(query_.Connection(), nullptr); // cleared when the connection went away
     EXPECT_THROW(query_.Open(), EDatabaseError);
 }
+
+TEST_F(QueryTest, LargeTablesReadWholeAcrossStorageChunks) {
+    MakeSqlite(dir_.path().toStdString() + "/big.db",
+               "CREATE TABLE Big (N INTEGER, L TEXT);"
+               "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 30000)"
+               "INSERT INTO Big SELECT x, 'label ' || x FROM c;");
+    conn_.SetConnectionString(JetConnectionString(dir_.path().toStdString() + "/big.db"));
+    Run("select [N] as [NUM],[L] as [Title] from [Big]");
+    ASSERT_EQ(query_.RecordCount(), 30000);
+    std::int64_t expected = 1;
+    TBookmark late;
+    for (query_.First(); !query_.Eof(); query_.Next(), ++expected) {
+        ASSERT_EQ(query_.Fields(0)->AsValue(), Value::FromInteger(expected));
+        ASSERT_EQ(query_.Fields(1)->AsString(), "label " + std::to_string(expected));
+        if (expected == 25000) late = query_.GetBookmark();
+    }
+    EXPECT_EQ(expected, 30001);
+    query_.First();
+    query_.GotoBookmark(late);
+    EXPECT_EQ(query_.RecNo(), 25000);
+    EXPECT_EQ(query_.FindField("title")->AsString(), "label 25000");
+
+    Run("select [L] from [Big] where [L] like \"%0\"");
+    EXPECT_EQ(query_.RecordCount(), 3000);
+    query_.Last();
+    EXPECT_EQ(query_.Fields(0)->AsString(), "label 30000");
+}
