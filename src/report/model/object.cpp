@@ -53,6 +53,9 @@ TfrPropRec& TfrObject::AddEnumProperty(std::string name, std::string_view names,
         start = end + 1;
     }
     rec.EnumValues = std::move(values);
+    // Every choice has a value, empty when none was given.
+    while (static_cast<int>(rec.EnumValues.size()) < rec.Enum->Count())
+        rec.EnumValues.emplace_back(std::string());
     return rec;
 }
 

@@ -38,6 +38,7 @@ int32_t frNextObjectId() {
 void RegisterObject(const TfrViewClass& cls, const QImage& buttonBmp, const std::string& hint) {
     for (const TfrAddInObjectInfo& info : AddIns())
         if (info.ClassRef.ClassName == cls.ClassName) return;
+    if (!cls.Create) throw std::invalid_argument("No constructor for " + cls.ClassName);
     if (static_cast<int>(AddIns().size()) >= frMaxAddIns)
         throw std::length_error("Too many object kinds registered: " + cls.ClassName);
     // Buttons are small: keep them in the compact 8-bit form.

@@ -9,8 +9,7 @@ void TfrSubReportView::Paint(gdi::Canvas& canvas) {
     BeginPaint(canvas);
     FrameWidth = 1;
     ScaleForOutput();
-    canvas.SetBrushStyle(gdi::bsSolid);
-    canvas.SetBrushColor(gdi::clWhite);
+    canvas.SetBrush(gdi::TBrush{gdi::clWhite, gdi::bsSolid, {}});
     canvas.SetPen(gdi::TPen{gdi::clBlack, 1, gdi::psSolid, gdi::pmCopy});
     canvas.Rectangle(Left, Top, Left + Width + 1, Top + Height + 1);
     gdi::TFont font;

@@ -7,6 +7,7 @@
 #include "report/model/model_strings.h"
 #include "report/model/report_services.h"
 
+#include <algorithm>
 #include <cmath>
 
 using gdi::TRect;
@@ -226,8 +227,9 @@ void TfrView::PaintFill() {
     const TfrEngineState& st = frEngine();
     if (st.ScriptPass || !Canvas) return;
     if (st.OutputMode && FillColor == gdi::clNone) return;
-    Canvas->SetBrushStyle(gdi::bsSolid);
-    Canvas->SetBrushColor(FillColor == gdi::clNone ? gdi::clWhite : FillColor);
+    // A fresh brush: a pattern left by an earlier painter must not leak in.
+    Canvas->SetBrush(
+        gdi::TBrush{FillColor == gdi::clNone ? gdi::clWhite : FillColor, gdi::bsSolid, {}});
     Canvas->SetBkMode(gdi::bkOpaque);
     if (st.OutputMode) {
         Canvas->FillRect(TRect{Left, Top, ScaledRight(), ScaledBottom()});
@@ -239,7 +241,8 @@ void TfrView::PaintFill() {
 void TfrView::DrawFrameLine(int x1, int y1, int x2, int y2) {
     gdi::Canvas& c = *Canvas;
     const bool vertical = x1 == x2;
-    const int w = c.Pen().Width;
+    // A pen of width 0 still draws one pixel.
+    const int w = std::max(1, c.Pen().Width);
     if (FrameStyle == frsDouble) {
         const int d = RoundInt(FrameWidth);
         const int dx = vertical ? d : 0;
@@ -255,7 +258,7 @@ void TfrView::DrawFrameLine(int x1, int y1, int x2, int y2) {
         c.LineTo(x2 + dx, y2 + dy);
     } else if (c.Pen().Style != gdi::psSolid) {
         // Styled pens are only dashed one pixel wide: draw w thin lines instead.
-        c.SetBrushColor(FillColor);
+        c.SetBrush(gdi::TBrush{FillColor, gdi::bsSolid, {}});
         c.SetPenWidth(1);
         for (int i = -(w / 2); i <= w - 1 - (w / 2); ++i) {
             c.MoveTo(x1 + (vertical ? i : 0), y1 + (vertical ? 0 : i));
@@ -273,7 +276,7 @@ void TfrView::PaintFrame() {
     if (st.ScriptPass || !Canvas) return;
     if (st.OutputMode && (FrameTyp & 15) == 0) return;
     gdi::Canvas& c = *Canvas;
-    c.SetBrushStyle(gdi::bsSolid);
+    c.SetBrush(gdi::TBrush{c.Brush().Color, gdi::bsSolid, {}});
     c.SetPenStyle(gdi::psSolid);
     if (!st.OutputMode && Width > 0 && Height > 0) {
         const int l = Left, t = Top, r = Left + Width, b = Top + Height;

@@ -564,3 +564,36 @@ TEST_F(RenderedViews, FrameAndPicturePixelsLandWhereTheGeometrySays) {
     EXPECT_EQ(image.pixel(118, 30), qRgb(255, 255, 255));
     EXPECT_EQ(image.pixel(162, 30), qRgb(255, 255, 255));
 }
+
+TEST_F(Painting, ObjectsPaintedAfterABandDoNotInheritItsHatch) {
+    DesignerEditorHooks().BandHatch = QImage(8, 8, QImage::Format_Mono);
+    TfrBandView band;
+    band.FrameTyp = btMasterData;
+    band.SetBounds(0, 100, 700, 40);
+    band.Paint(canvas);
+    PlainView v;
+    v.SetBounds(10, 110, 50, 20);
+    v.FillColor = gdi::clAqua;
+    v.FrameTyp = frftLeft;
+    v.FrameStyle = 1;
+    v.FrameWidth = 0; // a hairline still shows
+    canvas.Clear();
+    v.Paint(canvas);
+    const auto calls = canvas.Calls();
+    EXPECT_EQ(calls.front(), "FillRect(10,110,61,131) brush{$FFFF00,bsSolid}");
+    EXPECT_EQ(calls.back(), "LineTo(10,130) from (10,110) pen{$000000,1,psDash}");
+}
+
+TEST_F(Painting, ExpandTagEvaluatesEachBracketLeftToRight) {
+    std::vector<std::string> asked;
+    frServices().Calculate = [&](const std::string& e) -> rtl::TVariant {
+        asked.push_back(e);
+        return "<" + std::to_string(asked.size()) + ">";
+    };
+    PlainView v;
+    // A trail byte that looks like "]" belongs to its character.
+    std::string text = "a[x]\x81\x5D[IF([y] > 1, ']', 'z')]b[open";
+    v.ExpandTag(text);
+    EXPECT_EQ(text, "a<1>\x81\x5D<2>b[open");
+    EXPECT_EQ(asked, (std::vector<std::string>{"x", "IF([y] > 1, ']', 'z')"}));
+}

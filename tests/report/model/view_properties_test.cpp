@@ -161,6 +161,7 @@ TEST_F(BandChoices, ListTheOtherBandsOfThePageOutsideOutputMode) {
     EXPECT_EQ(group.FindProperty("ChildBand")->Enum->CommaText(), "Child1,Child2");
     EXPECT_EQ(group.FindProperty("Master")->Enum->CommaText(), "MasterData1,DetailData1");
     EXPECT_EQ(group.FindProperty("Master")->PropType, frdtEnum);
+    EXPECT_EQ(group.FindProperty("Master")->EnumValues.size(), 2u);
 
     // A child band is not its own child.
     auto& child = static_cast<TfrBandView&>(*page.views[1]);
