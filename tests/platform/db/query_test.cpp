@@ -290,3 +290,25 @@ TEST_F(QueryTest, LargeTablesReadWholeAcrossStorageChunks) {
     query_.Last();
     EXPECT_EQ(query_.Fields(0)->AsString(), "label 30000");
 }
+
+// The sample database the program ships, walked as the main window does.
+TEST_F(QueryTest, ShippedSampleDatabaseReadsThroughTheMainWindowsStatements) {
+    const std::string path = dir_.path().toStdString() + "/sample.db";
+    MakeSqlite(path, ReadFile(std::string(SOURCE_DATA_DIR) + "/sample.sql"));
+    conn_.SetConnectionString(JetConnectionString(G(path)));
+    conn_.Open();
+    EXPECT_EQ(conn_.GetTableNames(),
+              (std::vector<std::string>{G("商品"), G("供应商"), G("高价商品")}));
+    Run(G("select * from [商品]"));
+    EXPECT_EQ(query_.GetFieldNames(),
+              (std::vector<std::string>{G("编号"), G("条码"), G("名称"), G("规格"), G("单价")}));
+    const std::string select = G("select [条码] as [NUM],[名称] as [Title] from [商品]");
+    Run(select + G(" where [名称] like \"%可乐%\""));
+    EXPECT_EQ(Rows(query_), (std::vector<std::string>{G("  6901610426485 |可口可乐"),
+                                                      G("6961574613383|百事可乐")}));
+    Run(select + G(" where [名称] like \"%凉茶%\""));
+    ASSERT_EQ(query_.RecordCount(), 1);
+    EXPECT_TRUE(query_.FindField("Num")->IsNull());
+    Run(G("select [条码] as [NUM],[名称] as [Title] from [高价商品]"));
+    EXPECT_GT(query_.RecordCount(), 0);
+}
