@@ -286,7 +286,7 @@ private:
         const std::uint32_t word = GetU32(header);
         const std::uint32_t length = word & 0x3FFFFFFF;
         out.clear();
-        if (length > kMaxLongValue) return false;
+        if (length > kMaxLongValue || length > pageCount_ * pageSize()) return false;
         if (word & 0x80000000) {
             if (length > size - kMemoHeader) return false;
             out.assign(reinterpret_cast<const char*>(header + kMemoHeader), length);
@@ -295,8 +295,9 @@ private:
         std::uint32_t pointer = GetU32(header + 4);
         const bool single = word & 0x40000000;
         const std::size_t pageSize = static_cast<std::size_t>(mdb_->fmt->pg_size);
-        for (int hops = 0; out.size() < length; ++hops) {
-            if (pointer == 0 || hops > static_cast<int>(length / 8 + 1)) return false;
+        for (std::uint64_t hops = 0; out.size() < length; ++hops) {
+            // A chain cannot visit more rows than the file holds.
+            if (pointer == 0 || hops > pageCount_ * 256) return false;
             void* buf = nullptr;
             int start = 0;
             size_t len = 0;

@@ -111,6 +111,11 @@ TEST_F(BadFileTest, GarbledAccessFilesNeverCrash) {
                 const std::size_t at = page + random() % span;
                 bytes[at] = static_cast<char>(random());
             }
+            if (round % 5 == 2) {
+                // The encoded part of the header: page key, code page, password.
+                for (int h = 0; h < 4; ++h)
+                    bytes[0x18 + random() % 0x80] = static_cast<char>(random());
+            }
             if (round % 4 == 0) {
                 const std::size_t at = 2048 + random() % (bytes.size() - 4096);
                 for (std::size_t i = 0; i < 512; ++i) bytes[at + i] = static_cast<char>(random());
