@@ -29,15 +29,19 @@ public:
     const std::string& ConnectionString() const { return connectionString_; }
 
     // Opens the file the connection string names; nothing when already
-    // open. A file protected by a database password opens only with exactly
-    // that password. Raises EDatabaseError and stays closed on failure.
+    // open. An Access file protected by a database password opens only with
+    // exactly that password; a password given for a file without one (or
+    // for a SQLite file) is accepted. Raises EDatabaseError and stays closed
+    // on failure.
     void Open();
     // Closes the queries on this connection too.
     void Close();
     bool Connected() const { return backend_ != nullptr; }
 
     // User tables and views in the file's order, without system tables.
-    // Raises EDatabaseError when not connected.
+    // Saved queries of Access files are left out: only their stored form is
+    // in the file, and this layer runs no query language beyond the program's
+    // own statements. Raises EDatabaseError when not connected.
     std::vector<std::string> GetTableNames() const;
 
     // For TADOQuery.
