@@ -211,6 +211,7 @@ void TADOQuery::Open() {
     ++generation_;
     active_ = true;
     First();
+    if (OnStateChange) OnStateChange();
 }
 
 void TADOQuery::Close() {
@@ -221,6 +222,7 @@ void TADOQuery::Close() {
     rowCount_ = 0;
     current_ = 0;
     bof_ = eof_ = true;
+    if (OnStateChange) OnStateChange();
 }
 
 TField* TADOQuery::Fields(int index) const {
@@ -286,10 +288,17 @@ void TADOQuery::Prior() {
 }
 
 const Value& TADOQuery::Cell(int column) const {
+    return CellAt(static_cast<int>(current_), column);
+}
+
+const Value& TADOQuery::CellAt(int row, int column) const {
     static const Value null;
-    if (!active_ || rowCount_ == 0 || column < 0 || column >= FieldCount()) return null;
-    return cells_[current_ / chunkRows_]
-                 [current_ % chunkRows_ * fields_.size() + static_cast<std::size_t>(column)];
+    if (!active_ || row < 0 || static_cast<std::size_t>(row) >= rowCount_ || column < 0 ||
+        column >= FieldCount())
+        return null;
+    const std::size_t r = static_cast<std::size_t>(row);
+    return cells_[r / chunkRows_]
+                 [r % chunkRows_ * fields_.size() + static_cast<std::size_t>(column)];
 }
 
 TBookmark TADOQuery::GetBookmark() const {

@@ -12,6 +12,7 @@
 #include "platform/db/value.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -111,6 +112,13 @@ public:
     // -1, 0 or 1 by record order; 0 means the same record. Empty bookmarks
     // come first.
     int CompareBookmarks(const TBookmark& a, const TBookmark& b) const;
+
+    // The value at any record (0-based row) without moving to it, for views
+    // such as a grid; null outside the rows or when closed.
+    const Value& CellAt(int row, int column) const;
+
+    // Raised after the query opens or closes (the grid's data source).
+    std::function<void()> OnStateChange;
 
 private:
     friend class TField;

@@ -1,0 +1,34 @@
+#include "app/app_start.h"
+
+#include "app/frm_print.h"
+#include "platform/gdi/font_substitution.h"
+#include "report/output/printer.h"
+#include "report/output/printer_properties_form.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLineEdit>
+
+void InitializeApplication() {
+    // Windows face names in windows and templates resolve through our table.
+    gdi::InstallFontSubstitutions();
+    // The engine's printer, with the settings dialog the print dialog offers.
+    InstallPrinterPropertiesForm(ReportPrinter());
+    QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+    QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
+}
+
+int RunLabelApplication(QApplication& app) {
+    InitializeApplication();
+    TfrmPrint frmPrint;
+    // A database named on the command line is offered in the path box;
+    // otherwise the bundled sample next to the program, so a first run can
+    // connect at once.
+    QString path = TfrmPrint::ExeFolder() + QStringLiteral("sample.db");
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i < args.size(); ++i)
+        if (!args[i].startsWith(QLatin1String("--"))) path = QFileInfo(args[i]).absoluteFilePath();
+    if (QFileInfo(path).isFile()) frmPrint.Edit1->setText(path);
+    frmPrint.show();
+    return app.exec();
+}

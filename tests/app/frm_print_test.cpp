@@ -1,0 +1,451 @@
+#include "app/data_source_model.h"
+#include "app/frm_about.h"
+#include "app/frm_find.h"
+#include "app/frm_print.h"
+#include "app_test_support.h"
+#include "platform/db/ado_connection.h"
+#include "platform/db/ado_query.h"
+#include "platform/text/cp936.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+const QString kBadConnect = QStringLiteral(
+    "Error: 该数据库文件可能被以独占方式打开了，或是该数据库的密码有误，请您重新输入");
+
+class MainWindowTest : public WindowTest {
+protected:
+    TfrmPrint w;
+
+    QString Sql() { return text::Cp936ToQString(w.ADOQuery1().SQL()); }
+    QString ConnectionString() {
+        return text::Cp936ToQString(w.ADOConnection1().ConnectionString());
+    }
+    QStringList Items(QComboBox* box) {
+        QStringList r;
+        for (int i = 0; i < box->count(); ++i) r << box->itemText(i);
+        return r;
+    }
+    void Connect(const QString& path, const QString& password = {}) {
+        w.Edit1->setText(path);
+        w.Edit2->setText(password);
+        QTest::mouseClick(w.Button1, Qt::LeftButton);
+    }
+    void PickTable(const QString& name) {
+        const int i = w.ComboBox1->findText(name);
+        ASSERT_GE(i, 0) << name.toStdString();
+        w.ComboBox1->setCurrentIndex(i);
+        emit w.ComboBox1->activated(i); // what the operator's pick raises
+    }
+    void PickFields(const QString& barcode, const QString& label) {
+        w.ComboBox2->setCurrentIndex(w.ComboBox2->findText(barcode));
+        w.ComboBox3->setCurrentIndex(w.ComboBox3->findText(label));
+    }
+    // Connects to the sample and opens 商品 with its barcode and name columns.
+    void OpenSample() {
+        Connect(QString::fromUtf8(SAMPLE_DB_PATH));
+        PickTable(QStringLiteral("商品"));
+        PickFields(QStringLiteral("条码"), QStringLiteral("名称"));
+        QTest::mouseClick(w.Button2, Qt::LeftButton);
+        messages.clear();
+    }
+    // Focus checks need a shown, active window.
+    void ShowActive() {
+        w.show();
+        QApplication::setActiveWindow(&w);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    }
+    QString Cell(int row, int column) {
+        return w.DBGrid1->model()->index(row, column).data().toString();
+    }
+};
+
+TEST_F(MainWindowTest, WindowAndControlsAsDesigned) {
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("打印条码标签：www.velkor.example"));
+    EXPECT_EQ(w.size(), QSize(450, 422));
+    EXPECT_EQ(QApplication::applicationDisplayName(), QStringLiteral("Velkor条码打印工具"));
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+
+    struct Control {
+        const char* name;
+        QRect geometry;
+        const char* caption;
+    } controls[] = {
+        {"GroupBox1", {17, 13, 417, 158}, "打印数据库中的数据:"},
+        {"Edit1", {93, 21, 282, 21}, ""},
+        {"SpeedButton1", {378, 21, 23, 22}, ""},
+        {"Edit2", {93, 48, 141, 21}, ""},
+        {"Button1", {240, 47, 84, 25}, "连接数据库"},
+        {"ComboBox1", {93, 74, 141, 21}, ""},
+        {"ComboBox2", {93, 100, 141, 21}, ""},
+        {"ComboBox3", {93, 127, 141, 21}, ""},
+        {"Button2", {240, 123, 84, 25}, "打开数据表"},
+        {"GroupBox2", {328, 43, 83, 105}, ""},
+        {"Button3", {5, 9, 74, 46}, "关于"},
+        {"Button4", {5, 55, 74, 46}, "演示"},
+        {"DBGrid1", {16, 176, 417, 201}, ""},
+        {"BitBtn4", {19, 383, 75, 27}, "查询"},
+        {"BitBtn1", {194, 382, 75, 27}, "打印标签"},
+        {"BitBtn2", {276, 382, 75, 27}, "设计标签"},
+        {"BitBtn3", {359, 382, 75, 27}, "退　出"},
+    };
+    for (const Control& c : controls) {
+        auto* widget = w.findChild<QWidget*>(c.name);
+        ASSERT_NE(widget, nullptr) << c.name;
+        EXPECT_EQ(widget->geometry(), c.geometry) << c.name;
+        QString caption;
+        if (auto* b = qobject_cast<QAbstractButton*>(widget)) caption = b->text();
+        if (auto* g = qobject_cast<QGroupBox*>(widget)) caption = g->title();
+        EXPECT_EQ(caption, QString::fromUtf8(c.caption)) << c.name;
+    }
+    struct Label {
+        const char* name;
+        QPoint at;
+        const char* caption;
+    } labels[] = {{"Label1", {16, 22}, "数据库路径："},
+                  {"Label6", {15, 49}, "数据库密码："},
+                  {"Label2", {15, 75}, "数据表名称："},
+                  {"Label3", {15, 101}, "条形码字段："},
+                  {"Label4", {15, 128}, "标签名字段："}};
+    for (const Label& l : labels) {
+        auto* label = w.findChild<QLabel*>(l.name);
+        ASSERT_NE(label, nullptr) << l.name;
+        EXPECT_EQ(label->pos(), l.at) << l.name;
+        EXPECT_EQ(label->text(), QString::fromUtf8(l.caption));
+    }
+    EXPECT_EQ(w.Edit2->echoMode(), QLineEdit::Password);
+    EXPECT_FALSE(w.ComboBox1->isEditable());
+    EXPECT_EQ(w.font().pixelSize(), 13);
+
+    // Grid columns: titles, widths, centred titles.
+    EXPECT_EQ(w.DBGrid1->model()->columnCount(), 2);
+    EXPECT_EQ(w.DBGrid1->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("条码"));
+    EXPECT_EQ(w.DBGrid1->model()->headerData(1, Qt::Horizontal).toString(),
+              QStringLiteral("标签名"));
+    EXPECT_EQ(w.DBGrid1->columnWidth(0), 148);
+    EXPECT_EQ(w.DBGrid1->columnWidth(1), 212);
+    EXPECT_EQ(w.DBGrid1->horizontalHeader()->defaultAlignment() & Qt::AlignHCenter,
+              Qt::AlignHCenter);
+
+    // Tab order: the group's controls, the bottom buttons, then the grid.
+    ShowActive();
+    std::vector<QWidget*> expected = {w.Edit1,   w.Edit2,   w.ComboBox1, w.ComboBox2, w.ComboBox3,
+                                      w.Button1, w.Button2, w.Button3,   w.Button4,   w.BitBtn1,
+                                      w.BitBtn2, w.BitBtn3, w.BitBtn4,   w.DBGrid1};
+    w.Edit1->setFocus();
+    for (size_t i = 1; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), expected[i])
+            << "after " << expected[i - 1]->objectName().toStdString();
+    }
+}
+
+TEST_F(MainWindowTest, ConnectRequiresAnExistingFileUnderTheUntrimmedPath) {
+    ShowActive();
+    for (const QString& path :
+         {QString(), QStringLiteral("/no/such/file.mdb"),
+          QStringLiteral(" ") + Fixture("jet4-plain.mdb"), QDir::tempPath()}) {
+        w.Edit1->setText(path);
+        w.Edit1->setCursorPosition(0);
+        QTest::mouseClick(w.Button1, Qt::LeftButton);
+        EXPECT_EQ(TakeMessage(), QStringLiteral("Error: 请先选择数据库的所在路径"))
+            << path.toStdString();
+        EXPECT_EQ(w.Edit1->selectedText(), path);
+        EXPECT_TRUE(w.Edit1->hasFocus());
+    }
+    EXPECT_FALSE(w.ADOConnection1().Connected());
+}
+
+TEST_F(MainWindowTest, ConnectStringsAndPasswords) {
+    struct Case {
+        const char* file;
+        QString password;
+        bool connects;
+        QStringList tables;
+    } cases[] = {
+        {"jet4-plain.mdb", "", true, {"Table1"}},
+        {"jet4-plain.mdb", "anything", true, {"Table1"}}, // Jet accepts a password it does not need
+        {"jet4-password.mdb", "password", true, {"Table1"}},
+        {"jet4-password.mdb", " password ", true, {"Table1"}}, // trimmed
+        {"jet4-password.mdb", "Password", false, {}},
+        {"jet4-password.mdb", "", false, {}},
+        {"jet4-password.mdb", "   ", false, {}}, // blanks only: no password
+        {"jet3-types.mdb", "", true, {"Table1", "Table2", "Table3", "Table4"}},
+        {"jet4-empty.mdb", "", true, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " / '" + c.password.toStdString() + "'");
+        w.ComboBox1->clear();
+        w.ComboBox1->addItem(QStringLiteral("earlier"));
+        ShowActive();
+        Connect(Fixture(c.file), c.password);
+        const QString path = Fixture(c.file);
+        const QString pw = c.password.trimmed();
+        QString expectedCs =
+            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Persist Security Info=False";
+        if (!pw.isEmpty()) expectedCs += ";Jet OLEDB:Database Password=" + pw;
+        EXPECT_EQ(ConnectionString(), expectedCs);
+        if (c.connects) {
+            EXPECT_EQ(TakeMessage(), QStringLiteral("Information: 数据库连接成功"));
+            EXPECT_EQ(Items(w.ComboBox1), c.tables);
+        } else {
+            EXPECT_EQ(TakeMessage(), kBadConnect);
+            EXPECT_EQ(Items(w.ComboBox1), QStringList{QStringLiteral("earlier")});
+            EXPECT_TRUE(w.Edit1->hasFocus());
+            EXPECT_EQ(w.Edit1->selectedText(), w.Edit1->text());
+        }
+    }
+}
+
+TEST_F(MainWindowTest, ConnectFailsCleanlyOnFilesThatAreNoDatabase) {
+    QTemporaryDir dir;
+    const QString junk = dir.filePath("junk.mdb");
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("this is not a database\n");
+    f.close();
+    Connect(junk);
+    EXPECT_EQ(TakeMessage(), kBadConnect);
+}
+
+TEST_F(MainWindowTest, PathWithBlanksExistsUntrimmedButConnectsTrimmed) {
+    QTemporaryDir dir;
+    const QString trimmed = dir.filePath("plain.mdb");
+    ASSERT_TRUE(QFile::copy(Fixture("jet4-plain.mdb"), trimmed));
+    ASSERT_TRUE(QFile::copy(Fixture("jet4-plain.mdb"), trimmed + " "));
+    Connect(trimmed + " ");
+    EXPECT_EQ(TakeMessage(), QStringLiteral("Information: 数据库连接成功"));
+    EXPECT_TRUE(ConnectionString().contains("Data Source=" + trimmed + ";"));
+}
+
+TEST_F(MainWindowTest, TableChangeFillsFieldListsAndLeavesQueryClosed) {
+    Connect(Fixture("jet3-types.mdb"));
+    messages.clear();
+    PickTable(QStringLiteral("Table1"));
+    const QStringList fields = {"A", "B", "C", "D", "E", "F", "G", "H", "I"};
+    EXPECT_EQ(Items(w.ComboBox2), fields);
+    EXPECT_EQ(Items(w.ComboBox3), fields);
+    EXPECT_EQ(w.ComboBox2->currentIndex(), -1);
+    EXPECT_EQ(w.ComboBox3->currentIndex(), -1);
+    EXPECT_EQ(Sql(), QStringLiteral("select * from [Table1]"));
+    EXPECT_FALSE(w.ADOQuery1().Active());
+    EXPECT_TRUE(messages.empty());
+
+    // Reconnecting elsewhere refills the tables but keeps the old fields.
+    Connect(Fixture("jet4-plain.mdb"));
+    messages.clear();
+    EXPECT_EQ(Items(w.ComboBox1), QStringList{"Table1"});
+    EXPECT_EQ(Items(w.ComboBox2), fields);
+
+    // A table that cannot be listed: nothing said, lists as they were.
+    w.ComboBox1->addItem(QStringLiteral("Gone]"));
+    PickTable(QStringLiteral("Gone]"));
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(Items(w.ComboBox2), fields);
+    EXPECT_FALSE(w.ADOQuery1().Active());
+}
+
+TEST_F(MainWindowTest, OpenTableChecksItsChoicesInOrder) {
+    ShowActive();
+    QTest::mouseClick(w.Button2, Qt::LeftButton);
+    EXPECT_EQ(TakeMessage(),
+              QStringLiteral("Error: 请先连接上数据库，并选择要连接的＂数据表名称＂"));
+
+    Connect(QString::fromUtf8(SAMPLE_DB_PATH));
+    messages.clear();
+    PickTable(QStringLiteral("商品"));
+    w.Edit2->setFocus();
+    QTest::mouseClick(w.Button2, Qt::LeftButton);
+    EXPECT_EQ(TakeMessage(), QStringLiteral("Error: 请选择条形码字段"));
+    EXPECT_TRUE(w.ComboBox2->hasFocus());
+
+    PickFields(QStringLiteral("条码"), QString());
+    QTest::mouseClick(w.Button2, Qt::LeftButton);
+    EXPECT_EQ(TakeMessage(), QStringLiteral("Error: 请选择标签名字段"));
+    EXPECT_TRUE(w.ComboBox3->hasFocus());
+
+    PickFields(QStringLiteral("条码"), QStringLiteral("名称"));
+    QTest::mouseClick(w.Button2, Qt::LeftButton);
+    EXPECT_EQ(TakeMessage(), QStringLiteral("Information: 数据表打开完毕"));
+    EXPECT_EQ(Sql(), QStringLiteral("select [条码] as [NUM],[名称] as [Title] from [商品]"));
+    EXPECT_TRUE(w.ADOQuery1().Active());
+    ASSERT_EQ(w.DBGrid1->model()->rowCount(), 60);
+    EXPECT_EQ(Cell(0, 0), QStringLiteral("6949428595757"));
+    EXPECT_EQ(Cell(0, 1), QStringLiteral("农夫山泉 天然饮用水"));
+    EXPECT_EQ(Cell(7, 0), QString()); // a product without a barcode
+}
+
+TEST_F(MainWindowTest, OpenTableFailureGoesToTheGeneralErrorDisplay) {
+    OpenSample();
+    // A field name with "]" makes an invalid statement.
+    w.ComboBox2->addItem(QStringLiteral("条]码"));
+    w.ComboBox2->setCurrentIndex(w.ComboBox2->count() - 1);
+    QTest::mouseClick(w.Button2, Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].kind, ui::MsgKind::Error);
+    EXPECT_FALSE(messages[0].text.isEmpty());
+    EXPECT_FALSE(w.ADOQuery1().Active());
+    EXPECT_EQ(w.DBGrid1->model()->rowCount(), 0);
+}
+
+TEST_F(MainWindowTest, PrintAndDesignNeedAnOpenTable) {
+    for (QPushButton* b : {w.BitBtn1, w.BitBtn2}) {
+        QTest::mouseClick(b, Qt::LeftButton);
+        EXPECT_EQ(TakeMessage(), QStringLiteral("Error: 请先连接上数据库，并打开数据表"));
+    }
+    OpenSample();
+    // Open, but a choice emptied afterwards still blocks.
+    w.ComboBox3->setCurrentIndex(-1);
+    QTest::mouseClick(w.BitBtn1, Qt::LeftButton);
+    EXPECT_EQ(TakeMessage(), QStringLiteral("Error: 请先连接上数据库，并打开数据表"));
+    EXPECT_TRUE(TfrmPrint::TemplatePath().endsWith(QStringLiteral("//Print.frf")));
+}
+
+TEST_F(MainWindowTest, BrowseDemoAndExit) {
+    nextOpenFile = QStringLiteral("/data/labels.mdb");
+    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+    EXPECT_EQ(w.Edit1->text(), QStringLiteral("/data/labels.mdb"));
+    EXPECT_TRUE(lastFilter.startsWith(QStringLiteral("ACCESS数据库文件(*.mdb)|*.mdb|")));
+    nextOpenFile.reset();
+    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton); // cancelled: unchanged
+    EXPECT_EQ(w.Edit1->text(), QStringLiteral("/data/labels.mdb"));
+
+    QTest::mouseClick(w.Button4, Qt::LeftButton);
+    ASSERT_EQ(shellOpened.size(), 1u);
+    EXPECT_EQ(shellOpened[0], TfrmPrint::ExeFolder() + QStringLiteral("VideoDemo.exe"));
+    EXPECT_TRUE(messages.empty()); // a missing demo is not reported
+
+    w.show();
+    QTest::mouseClick(w.BitBtn3, Qt::LeftButton);
+    EXPECT_FALSE(w.isVisible());
+}
+
+class SearchTest : public MainWindowTest {};
+
+TEST_F(SearchTest, StatementsForEachTickCombination) {
+    OpenSample();
+    const QString base = QStringLiteral("select [条码] as [NUM],[名称] as [Title] from [商品]");
+    struct Case {
+        bool barcode, name;
+        QString x, y, where;
+        int rows;
+    } cases[] = {
+        {false, false, "69", "x", "", 60},
+        {true, false, "  6949 ", "", R"( where [条码] like "%6949%")", 1},
+        {false, true, "", "水", R"( where [名称] like "%水%")", 6},
+        {true, true, "69", "油", R"( where [条码] like "%69%" and [名称] like "%油%")", 4},
+        {true, false, "", "", R"( where [条码] like "%%")", 57}, // not-null barcodes only
+    };
+    for (const Case& c : cases) {
+        TfrmFind find(&w, &w);
+        EXPECT_EQ(find.windowTitle(), QStringLiteral("查询"));
+        find.CheckBox1->setChecked(c.barcode);
+        find.CheckBox2->setChecked(c.name);
+        find.Edit1->setText(c.x);
+        find.Edit2->setText(c.y);
+        find.show();
+        QTest::mouseClick(find.Button1, Qt::LeftButton);
+        EXPECT_EQ(Sql(), base + c.where);
+        EXPECT_TRUE(w.ADOQuery1().Active());
+        EXPECT_EQ(w.DBGrid1->model()->rowCount(), c.rows) << c.where.toStdString();
+        EXPECT_FALSE(find.isVisible());
+        EXPECT_TRUE(messages.empty());
+    }
+}
+
+TEST_F(SearchTest, CancelLeavesTheQueryAlone) {
+    OpenSample();
+    const QString before = Sql();
+    TfrmFind find(&w, &w);
+    find.CheckBox1->setChecked(true);
+    find.Edit1->setText("123");
+    find.show();
+    QTest::mouseClick(find.Button2, Qt::LeftButton);
+    EXPECT_FALSE(find.isVisible());
+    EXPECT_EQ(Sql(), before);
+    EXPECT_EQ(w.DBGrid1->model()->rowCount(), 60);
+}
+
+TEST_F(SearchTest, ADoubleQuoteFailsAndTheDialogStaysOpen) {
+    OpenSample();
+    TfrmFind find(&w, &w);
+    find.CheckBox2->setChecked(true);
+    find.Edit2->setText(QStringLiteral("5\" 屏"));
+    find.show();
+    QTest::mouseClick(find.Button1, Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].kind, ui::MsgKind::Error);
+    EXPECT_TRUE(find.isVisible());
+    EXPECT_FALSE(w.ADOQuery1().Active());
+    EXPECT_EQ(w.DBGrid1->model()->rowCount(), 0);
+}
+
+TEST_F(SearchTest, LayoutAsDesigned) {
+    TfrmFind find(&w, &w);
+    EXPECT_EQ(find.size(), QSize(297, 114));
+    EXPECT_EQ(find.CheckBox1->geometry(), QRect(16, 16, 89, 17));
+    EXPECT_EQ(find.CheckBox1->text(), QStringLiteral("条形码字段："));
+    EXPECT_EQ(find.Edit1->geometry(), QRect(105, 16, 160, 21));
+    EXPECT_EQ(find.Edit2->geometry(), QRect(105, 42, 160, 21));
+    EXPECT_EQ(find.CheckBox2->geometry(), QRect(16, 42, 89, 17));
+    EXPECT_EQ(find.CheckBox2->text(), QStringLiteral("标签名字段："));
+    EXPECT_EQ(find.Button1->geometry(), QRect(125, 84, 75, 25));
+    EXPECT_EQ(find.Button2->geometry(), QRect(213, 84, 75, 25));
+    EXPECT_FALSE(find.CheckBox1->isChecked());
+    EXPECT_FALSE(find.CheckBox2->isChecked());
+    EXPECT_EQ(find.CheckBox1->nextInFocusChain(), find.Edit1);
+    EXPECT_EQ(find.Edit2->nextInFocusChain(), find.CheckBox2);
+    EXPECT_EQ(find.CheckBox2->nextInFocusChain(), find.Button1);
+}
+
+TEST_F(WindowTest, AboutWindowClosesOnEscapeAndOnTheExitButtonOnly) {
+    {
+        TfrmAbout about;
+        EXPECT_EQ(about.size(), QSize(480, 320));
+        EXPECT_TRUE(about.windowFlags() & Qt::FramelessWindowHint);
+        EXPECT_EQ(about.Image1->pixmap().size(), QSize(480, 320));
+        EXPECT_EQ(about.Image1->toolTip(), QStringLiteral("单击[ESC]可退出"));
+        EXPECT_EQ(about.Image2->geometry(), QRect(369, 18, 91, 30));
+        EXPECT_EQ(about.Image2->cursor().shape(), Qt::PointingHandCursor);
+        about.show();
+        QTest::mouseClick(about.Image1, Qt::LeftButton, {}, QPoint(100, 100)); // outside
+        EXPECT_TRUE(about.isVisible());
+        QTest::keyClick(&about, Qt::Key_A);
+        EXPECT_TRUE(about.isVisible());
+        QTest::mouseClick(about.Image2, Qt::LeftButton, {}, QPoint(45, 15));
+        EXPECT_FALSE(about.isVisible());
+    }
+    {
+        TfrmAbout about;
+        about.show();
+        about.Image1->setFocus(); // Esc works wherever the focus is
+        QTest::keyClick(about.Image1, Qt::Key_Escape);
+        EXPECT_FALSE(about.isVisible());
+    }
+}
+
+TEST_F(MainWindowTest, ScreenshotForReview) {
+    OpenSample();
+    w.show();
+    const QString out = QString::fromUtf8(TEST_OUTPUT_DIR) + QStringLiteral("/main_window.png");
+    ASSERT_TRUE(w.grab().save(out));
+    TfrmAbout about;
+    about.show();
+    ASSERT_TRUE(about.grab().save(QString::fromUtf8(TEST_OUTPUT_DIR) + "/about_window.png"));
+}
+
+} // namespace
