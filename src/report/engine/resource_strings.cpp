@@ -130,6 +130,11 @@ const Row kStrings[] = {
     {55300, "[图片]"},
     {55301, "Report contains the following non-plugged components:"},
     {55302, "You must include these components into your project."},
+    // Templates and the report component.
+    {55320, "不支持的FRF格式"},
+    {55321, "错误"},
+    {55322, "所选打印机错误"},
+    {55323, "从"},
 };
 
 const std::unordered_map<int, std::string>& Table() {

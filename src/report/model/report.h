@@ -1,0 +1,205 @@
+#pragma once
+// The report component: owns the template (pages, dictionary, document
+// information), its settings and events; loads and saves templates; and is
+// the call point for building, previewing, printing and designing.
+
+#include "platform/rtl/stream.h"
+#include "platform/rtl/string_list.h"
+#include "platform/rtl/variant.h"
+#include "report/model/data_dictionary.h"
+#include "report/model/page.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class TfrBand;
+class TfrDataset;
+class TfrPreview;
+class TfrView;
+
+enum class TfrReportType { rtSimple, rtMultiple };
+
+enum TfrPreviewButton : uint32_t {
+    pbZoom = 1,
+    pbLoad = 2,
+    pbSave = 4,
+    pbPrint = 8,
+    pbFind = 16,
+    pbHelp = 32,
+    pbExit = 64,
+    pbPageSetup = 128,
+};
+using TfrPreviewButtons = uint32_t; // a set of TfrPreviewButton
+
+enum class TfrPreviewZoom { pzDefault, pzPageWidth, pzOnePage, pzTwoPages };
+
+// What became of a template stream. Messages for the failures have been
+// shown through frReportHooks().ShowError by then.
+enum class TfrLoadResult {
+    Loaded,
+    Empty,             // nothing to read; nothing changed
+    Unsupported,       // version above 25; nothing changed
+    MissingComponents, // unknown object classes; everything else kept
+    FormatError,       // unreadable; one empty page
+    PasswordRejected,  // one empty page
+};
+
+// What the report needs from the layers above it and from the engine parts
+// built on it; each is installed by its owner. Unset hooks mean the part is
+// absent: no box is shown, a protected template is refused, no script runs.
+struct TfrReportHooks {
+    // A modal box with the error icon and an OK button.
+    std::function<void(const std::string& text, const std::string& caption)> ShowError;
+    // The password dialog; true when confirmed, with the typed text.
+    std::function<bool(std::string& password)> AskPassword;
+    // Lets the window system breathe during long waits and progress.
+    std::function<void()> ProcessMessages;
+    // The progress window's label.
+    std::function<void(const std::string& text)> SetProgressText;
+    // Compiles and runs a page's script.
+    std::function<void(TfrPage& page, const rtl::TStringList& script)> RunPageScript;
+    // Reads the binary field a view is bound to; false when it has none.
+    std::function<bool(TfrView& view, TfrBlobData& field)> ReadBoundBlob;
+    // Writes the XML form of the template.
+    std::function<void(class TfrReport& report, rtl::TStream& stream)> WriteXmlTemplate;
+    // The designer form: shows it modally for the report, returns its result.
+    std::function<int(class TfrReport& report)> ShowDesigner;
+    // The engine extension block after marker 253; none by default.
+    std::function<void(rtl::TStream& stream)> ReadExtension;
+    std::function<void(rtl::TStream& stream)> WriteExtension;
+    std::function<void()> ClearExtension;
+    // The clock, as a date-time (days since 1899-12-30).
+    std::function<double()> Now;
+};
+
+TfrReportHooks& frReportHooks();
+
+// Date-time now, through the installed clock.
+double frNow();
+
+class TfrReport {
+public:
+    TfrReport();
+    ~TfrReport();
+    TfrReport(const TfrReport&) = delete;
+    TfrReport& operator=(const TfrReport&) = delete;
+
+    // False, with nothing changed, when the file does not exist.
+    bool LoadTemplateFile(const std::string& fileName);
+    void SaveTemplateFile(const std::string& fileName);
+    void ExportXmlTemplateFile(const std::string& fileName);
+    TfrLoadResult LoadTemplateStream(rtl::TStream& stream);
+    void SaveTemplateStream(rtl::TStream& stream);
+    void ClearTemplate();
+    void ClearInfo();
+
+    void SelectReportPrinter(const std::string& printerName);
+    bool ChangePrinter(int oldIndex, int newIndex);
+    TfrView* FindObject(const std::string& name) const;
+    void FireBeforePrint(rtl::TStringList& memo, TfrView& view);
+    void ReportProgress(int n);
+
+    // The owning form's stored property "ReportForm".
+    void WriteReportForm(rtl::TStream& stream);
+    void ReadReportForm(rtl::TStream& stream);
+    // The owning form has finished loading: the stored template is read.
+    void Loaded();
+
+    // Without an installed designer: 2 (cancel), nothing shown.
+    int OpenDesigner();
+
+    std::unique_ptr<TfrPages> Pages;
+    std::unique_ptr<TfrDataDictionary> Dictionary;
+    TfrDataset* Dataset = nullptr; // not owned
+    bool GrayedButtons = false;
+    TfrReportType ReportType = TfrReportType::rtSimple;
+    std::string Title;
+    bool ShowProgress = true;
+    bool ModalPreview = true;
+    bool ModifyPrepared = true;
+    bool StoreInDFM = false;
+    TfrPreview* Preview = nullptr; // not owned
+    TfrPreviewButtons PreviewButtons =
+        pbZoom | pbLoad | pbSave | pbPrint | pbFind | pbHelp | pbExit;
+    TfrPreviewZoom InitialZoom = TfrPreviewZoom::pzDefault;
+
+    std::function<void()> OnBeginDoc;
+    std::function<void()> OnEndDoc;
+    std::function<void(int pgNo)> OnBeginPage;
+    std::function<void(int pgNo)> OnEndPage;
+    std::function<void(TfrBand* Band)> OnBeginBand;
+    std::function<void(TfrBand* Band)> OnEndBand;
+    std::function<void(const std::string& ParName, rtl::TVariant& ParValue)> OnGetValue;
+    std::function<void(rtl::TStringList& Memo, TfrView& View)> OnBeforePrint;
+    std::function<void(const std::string& Name, const rtl::TVariant& p1, const rtl::TVariant& p2,
+                       const rtl::TVariant& p3, rtl::TVariant& Val)>
+        OnUserFunction;
+    std::function<void(int n)> OnProgress;
+    std::function<void(TfrBand* Band)> OnBeginColumn;
+    std::function<void(int ColNo, int& Width)> OnPrintColumn;
+    std::function<void(TfrPage* Page)> OnManualBuild;
+    std::function<void(TfrView* View)> OnObjectClick;
+    std::function<void(TfrView* View, int& Cursor)> OnMouseOverObject;
+    std::function<void()> OnPrintReport;
+    std::function<void(void* Sender)> OnCustomizeObject;
+
+    // The print request and build state the engine keeps here.
+    std::string PrintPageList;
+    int PrintCopies = 1;
+    bool PrintCollate = true;
+    int PrintParity = 0;
+    bool FinalPass = false;
+    int TotalPages = 0;
+    bool ExportFilterActive = false;
+
+    bool MDIPreview = false;
+    int DefaultCopies = 1;
+    bool DefaultCollate = true;
+    std::string StoredPrinterName;
+    bool PrintIfEmpty = true;
+    bool ShowPrintDialog = true;
+    bool RebuildPrinter = false;
+    bool UseDefaultDataSetName = false;
+    bool RebuildAllowed = false;
+    bool CancelRequested = false;
+    bool KeepCurrentPrinter = false;
+    bool DoublePass = false;
+    std::string FileName = "Untitled";
+    bool XmlExport = false;
+    std::string InfoComment, InfoName, InfoAuthor;
+    double InfoCreated = 0, InfoChanged = 0;
+    std::string InfoVersionMajor, InfoVersionMinor, InfoVersionRelease, InfoVersionBuild;
+    uint8_t InfoProtected = 0;
+    std::string InfoPassword;
+    uint8_t GeneratorVersion = 88;
+
+    // The progress window's base text (before the page number).
+    std::string ProgressBaseText;
+
+    // Reads the pages part (and with `withInfo` the information block)
+    // at the engine's current version, showing the message of a failure.
+    // `header`, when given, reads what a container puts in front first.
+    TfrLoadResult ReadTemplateBody(rtl::TStream& stream, bool withInfo,
+                                   const std::function<void(rtl::TStream&)>& header = {});
+
+private:
+    void ReadInfo(rtl::TStream& stream);
+    void WriteInfo(rtl::TStream& stream);
+    void ResetToEmptyPage();
+    void ShowError(const std::string& text);
+
+    std::unique_ptr<rtl::TMemoryStream> formStream_;
+};
+
+// The report being loaded, built, previewed or designed; null when none.
+// Making a report current installs its lookups for the objects.
+TfrReport* CurReport();
+void SetCurReport(TfrReport* report);
+
+// Document-information password as stored: two upper-case hexadecimal
+// digits per byte, high half first. The reader takes either case and raises
+// rtl::EReadError on anything else.
+std::string frPasswordToHex(const std::string& password);
+std::string frPasswordFromHex(const std::string& hex);
