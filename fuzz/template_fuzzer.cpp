@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes to the template reader. Besides not crashing, a
 // template that loads must save to bytes that load and save again the same.
 
+#include "gauge_view.h"
 #include "platform/rtl/stream.h"
+#include "report/model/object_registry.h"
 #include "report/model/report.h"
 #include "report/output/printer.h"
 
@@ -21,6 +23,7 @@ std::string Save(TfrReport& report) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool ready = [] {
         InitReportPrinter(nullptr);
+        RegisterObject(TfrViewClass::Of<TfrTestGaugeView>(), QImage(), "gauge");
         frReportHooks().Now = [] { return 45000.5; };
         return true;
     }();

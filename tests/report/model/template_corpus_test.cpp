@@ -3,6 +3,8 @@
 
 #include "template_test_support.h"
 
+#include "gauge_view.h"
+
 #include <filesystem>
 
 using namespace model_test;
@@ -10,6 +12,7 @@ using namespace model_test;
 class TemplateCorpus : public TemplateTest {};
 
 TEST_F(TemplateCorpus, EveryFileEndsInADocumentedOutcome) {
+    RegisterObject(TfrViewClass::Of<TfrTestGaugeView>(), QImage(), "gauge");
     const std::filesystem::path dir = std::filesystem::path(TEST_DATA_DIR) / "template_corpus";
     int files = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {

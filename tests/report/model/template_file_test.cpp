@@ -3,6 +3,8 @@
 
 #include "template_test_support.h"
 
+#include "gauge_view.h"
+
 #include "platform/rtl/sysutils.h"
 #include "report/model/band_view.h"
 #include "report/model/line_view.h"
@@ -18,21 +20,6 @@
 using namespace model_test;
 
 namespace {
-
-class TfrTestGaugeView : public TfrView {
-public:
-    std::string ClassName() const override { return "TfrTestGaugeView"; }
-    void Paint(gdi::Canvas&) override {}
-    void ReadFromStream(rtl::TStream& stream) override {
-        TfrView::ReadFromStream(stream);
-        Level = stream.ReadInt32();
-    }
-    void WriteToStream(rtl::TStream& stream) override {
-        TfrView::WriteToStream(stream);
-        stream.WriteInt32(Level);
-    }
-    int32_t Level = 0;
-};
 
 std::string Double(double d) {
     std::string s(8, '\0');
@@ -71,6 +58,14 @@ Bytes& Memo22(Bytes& b, int left, const std::string& text) {
 Bytes& Page23(Bytes& b) {
     b.u8(255).i32(9).i32(2100).i32(2970).i32(36).i32(36).i32(36).i32(36).u8(0);
     return b.u16(0).u16(1).i32(1).i32(0);
+}
+
+// Keeps a fixture as a file: seeds for the reader's fuzzer.
+void Keep(const std::string& name, const std::string& bytes) {
+    std::filesystem::create_directories(TEST_OUTPUT_DIR);
+    rtl::TMemoryStream out;
+    out.WriteBytes(bytes);
+    out.SaveToFile(std::string(TEST_OUTPUT_DIR) + "/" + name);
 }
 
 // Where the object records start in a template with an empty dictionary and
@@ -176,11 +171,7 @@ TEST_F(TemplateFile, EveryKindOnTwoPagesReloadsToIdenticalBytes) {
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->Picture.Bytes(), SmallBitmap());
 
-    // The sample for the reader's fuzz corpus and for anyone looking at the format.
-    std::filesystem::create_directories(TEST_OUTPUT_DIR);
-    rtl::TMemoryStream out;
-    out.WriteBytes(first);
-    out.SaveToFile(std::string(TEST_OUTPUT_DIR) + "/every_kind.frf");
+    Keep("every_kind.frf", first);
 }
 
 TEST_F(TemplateFile, ObjectRecordCarriesKindPageAndEndPosition) {
@@ -220,6 +211,7 @@ TEST_F(TemplateFile, Version22ReadsZeroTerminatedStringsAndGeneratesNames) {
     t.lines0({"Goods", " code", " qty"});
     t.u8(252);
 
+    Keep("v22.frf", t);
     TfrReport report;
     ASSERT_EQ(Load(report, t), TfrLoadResult::Loaded) << (messages.empty() ? "" : messages[0]);
     ASSERT_EQ(report.Pages->Count(), 1);
@@ -253,6 +245,7 @@ TEST_F(TemplateFile, Version21HasNoVersionByteAndWrapsText) {
     b.raw(page).u8(0).u8(0);
     Memo22(b, 5, "old");
     b.u8(252);
+    Keep("v21.frf", b);
     TfrReport report;
     ASSERT_EQ(Load(report, b), TfrLoadResult::Loaded);
     EXPECT_EQ(frEngine().Version, 21);
@@ -271,6 +264,7 @@ TEST_F(TemplateFile, Version23ReadsNamesAndScriptsButNoPaperSource) {
     b.u16(1).u16(8).i32(2).i32(0).u16(0).i32(0xFFFFFF);
     b.i32(0).str("").lines({}).lines({"a;"}).u16(0);
     b.u8(252);
+    Keep("v23.frf", b);
     TfrReport report;
     ASSERT_EQ(Load(report, b), TfrLoadResult::Loaded);
     EXPECT_TRUE(report.KeepCurrentPrinter);
@@ -293,6 +287,7 @@ TEST_F(TemplateFile, Version24PageWithoutScriptAndDialogFields) {
     b.u16(0).u16(1).i32(1).i32(0);
     b.u8(0).str("Main").u8(1).str("").i32(0).i32(0).i32(0).i32(0).i32(0).u8(0).lines({"go;"});
     b.u8(252);
+    Keep("v24.frf", b);
     TfrReport report;
     ASSERT_EQ(Load(report, b), TfrLoadResult::Loaded);
     ASSERT_EQ(report.Pages->Count(), 2);
@@ -331,8 +326,9 @@ TEST_F(TemplateFile, UnknownClassesAreSkippedAndNamedOnce) {
 
     TfrReport loaded;
     loaded.InfoComment = "kept";
-    EXPECT_EQ(Load(loaded, good.substr(0, objects) + unknown.str() + tail),
-              TfrLoadResult::MissingComponents);
+    const std::string withUnknown = good.substr(0, objects) + unknown.str() + tail;
+    Keep("unknown_class.frf", withUnknown);
+    EXPECT_EQ(Load(loaded, withUnknown), TfrLoadResult::MissingComponents);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], MissingMessage("TfrChartView\r"));
     ASSERT_EQ(loaded.Pages->Items(0).ObjectCount(), 1);
