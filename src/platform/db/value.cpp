@@ -90,3 +90,22 @@ bool operator==(const Value& a, const Value& b) {
 }
 
 } // namespace db
+
+rtl::TVariant db::Value::ToVariant() const {
+    switch (kind_) {
+    case Kind::Null:
+        return rtl::TVariant::Null();
+    case Kind::Boolean:
+        return rtl::TVariant(num_.i != 0);
+    case Kind::Integer:
+        return rtl::TVariant(num_.i);
+    case Kind::Float:
+        return rtl::TVariant(num_.d);
+    case Kind::DateTime:
+        return rtl::TVariant::Date(num_.d);
+    case Kind::String:
+    case Kind::Bytes:
+        return rtl::TVariant(text_);
+    }
+    return {};
+}

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/rtl/variant.h"
+
 namespace db {
 
 // Null, or one of: boolean, 64-bit integer, double, date-time (days since
@@ -36,6 +38,10 @@ public:
     // DateTimeToStr, booleans "True"/"False", text and bytes as they are,
     // null "".
     std::string ToString() const;
+
+    // The engine's variant of this value: integers outside 32 bits become
+    // doubles, bytes become their raw string.
+    rtl::TVariant ToVariant() const;
 
     friend bool operator==(const Value& a, const Value& b);
 
