@@ -18,6 +18,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -36,6 +37,16 @@ template <class W> W* Place(W* w, const char* name, int left, int top, int width
 }
 
 // Labels are auto-sized from their top-left corner.
+// The password box masks with "*", whatever the desktop style prefers.
+class StarPasswordStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_LineEdit_PasswordCharacter) return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 QLabel* PlaceLabel(QWidget* parent, const char* name, const QString& caption, int left, int top) {
     auto* l = new QLabel(caption, parent);
     l->setObjectName(name);
@@ -68,6 +79,9 @@ TfrmPrint::TfrmPrint(QWidget* parent)
     Label6 = PlaceLabel(GroupBox1, "Label6", QStringLiteral("数据库密码："), 15, 49);
     Edit2 = Place(new QLineEdit(GroupBox1), "Edit2", 93, 48, 141, 21);
     Edit2->setEchoMode(QLineEdit::Password);
+    auto* starStyle = new StarPasswordStyle;
+    starStyle->setParent(this); // made after Edit2, so destroyed after it
+    Edit2->setStyle(starStyle);
     Button1 =
         Place(new QPushButton(QStringLiteral("连接数据库"), GroupBox1), "Button1", 240, 47, 84, 25);
     Label2 = PlaceLabel(GroupBox1, "Label2", QStringLiteral("数据表名称："), 15, 75);

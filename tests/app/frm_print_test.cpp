@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -128,6 +129,8 @@ TEST_F(MainWindowTest, WindowAndControlsAsDesigned) {
         EXPECT_EQ(label->text(), QString::fromUtf8(l.caption));
     }
     EXPECT_EQ(w.Edit2->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(w.Edit2->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, w.Edit2),
+              '*');
     EXPECT_FALSE(w.ComboBox1->isEditable());
     EXPECT_EQ(w.font().pixelSize(), 13);
 
