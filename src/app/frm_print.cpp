@@ -144,8 +144,10 @@ TfrmPrint::TfrmPrint(QWidget* parent)
 }
 
 TfrmPrint::~TfrmPrint() {
-    // The grid's model watches the query: let it go first.
+    // The data source watches the query, which goes with this object's
+    // members before Qt deletes the children: let the source go first.
     DBGrid1->setModel(nullptr);
+    delete dataSource_;
 }
 
 QString TfrmPrint::ExeFolder() {
