@@ -121,7 +121,8 @@ public:
     TfrReport& Report;
 
 private:
-    void ReadObjectRecord(rtl::TStream& stream, uint8_t kind, std::vector<std::string>& missing);
+    void ReadObjectRecord(rtl::TStream& stream, uint8_t kind, std::vector<std::string>& missing,
+                          class TfrLoadNames& names);
     std::string FreePageName() const;
 
     std::vector<std::unique_ptr<TfrPage>> items_;

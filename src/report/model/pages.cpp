@@ -7,6 +7,8 @@
 #include "report/model/report.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -29,6 +31,47 @@ int64_t ReadEndPosition(rtl::TStream& stream) {
         throw rtl::EReadError("Record end outside the stream");
     return end;
 }
+
+} // namespace
+
+// Names given while loading. Older templates store no names: each object
+// gets its kind's base name and the first number not yet taken, counted
+// here so that a template with many objects loads in linear time.
+class TfrLoadNames {
+public:
+    void Add(const std::string& name) { taken_.insert(rtl::UpperCase(name)); }
+    // Base + the first free number from 1 to 10000; numbers only get taken,
+    // so the search goes on from the last one found.
+    std::string Free(const std::string& base) {
+        int& n = next_[rtl::UpperCase(base)];
+        for (n = std::max(n, 1); n <= 10000; ++n) {
+            std::string candidate = base + std::to_string(n);
+            if (!taken_.count(rtl::UpperCase(candidate))) return candidate;
+        }
+        return {};
+    }
+
+private:
+    std::unordered_set<std::string> taken_;
+    std::unordered_map<std::string, int> next_;
+};
+
+namespace {
+
+// While loading, the objects' own name search (which starts from 1 for each
+// object) finds nothing; the loader names them instead.
+class TfrQuietNameSearch {
+public:
+    TfrQuietNameSearch() : saved_(frServices().FindObject) {
+        frServices().FindObject = [](const std::string&) -> TfrView* { return nullptr; };
+    }
+    ~TfrQuietNameSearch() { frServices().FindObject = saved_; }
+    TfrQuietNameSearch(const TfrQuietNameSearch&) = delete;
+    TfrQuietNameSearch& operator=(const TfrQuietNameSearch&) = delete;
+
+private:
+    std::function<TfrView*(const std::string&)> saved_;
+};
 
 } // namespace
 
@@ -65,10 +108,7 @@ std::string TfrPages::FreePageName() const {
 void TfrPages::ApplyAlignments(gdi::Canvas& scratch) {
     for (const auto& page : items_)
         for (const auto& view : page->Objects)
-            if (view->BandAlign != baNone) {
-                view->Paint(scratch);
-                view->RestoreGeometry();
-            }
+            if (view->BandAlign != baNone) view->Paint(scratch);
 }
 
 void TfrPages::LoadFromStream(rtl::TStream& stream) {
@@ -80,15 +120,18 @@ void TfrPages::LoadFromStream(rtl::TStream& stream) {
     if (printer == kVirtualPrinterMark) printer = LoadResourceString(kVirtualPrinterName);
     Report.SelectReportPrinter(printer);
 
+    TfrQuietNameSearch quiet;
+    TfrLoadNames pageNames, objectNames;
     std::vector<std::string> missing;
     while (stream.Remaining() > 0) {
         const uint8_t record = stream.ReadByte();
         if (record == kPageRecord) {
-            const int index = Add();
-            TfrPage& page = Items(index);
-            page.Name.clear();
+            items_.push_back(
+                std::make_unique<TfrPage>(DefaultPaperSize, 0, 0, print::kDefaultBin, 0));
+            TfrPage& page = *items_.back();
             page.LoadFromStream(stream);
-            if (v < 24) page.Name = FreePageName();
+            if (v < 24) page.Name = pageNames.Free("Page");
+            pageNames.Add(page.Name);
         } else if (record == kDictionaryRecord) {
             Report.Dictionary->LoadFromStream(stream);
         } else if (record == kExtensionRecord) {
@@ -98,20 +141,20 @@ void TfrPages::LoadFromStream(rtl::TStream& stream) {
         } else if (record == kEndRecord) {
             break;
         } else if (record <= kLastObjectKind) {
-            ReadObjectRecord(stream, record, missing);
+            ReadObjectRecord(stream, record, missing, objectNames);
         } else {
             throw rtl::EReadError("Unknown record " + std::to_string(record));
         }
     }
     if (!missing.empty()) {
-        std::string names;
-        for (const std::string& n : missing) names += n + "\r";
-        throw EClassNotFound(names);
+        std::string list;
+        for (const std::string& n : missing) list += n + "\r";
+        throw EClassNotFound(list);
     }
 }
 
 void TfrPages::ReadObjectRecord(rtl::TStream& stream, uint8_t kind,
-                                std::vector<std::string>& missing) {
+                                std::vector<std::string>& missing, TfrLoadNames& names) {
     const int v = frEngine().Version;
     int typ = kind;
     std::string className;
@@ -151,6 +194,8 @@ void TfrPages::ReadObjectRecord(rtl::TStream& stream, uint8_t kind,
     try {
         view.ReadFromStream(stream);
         if (framedMemo) stream.Skip(8);
+        if (v < 23) view.Name = names.Free(view.BaseName);
+        names.Add(view.Name);
         view.WriteProperty("Name", rtl::TVariant(view.Name));
     } catch (const rtl::EReadError&) {
         // Without an end position a short record is a short stream.
