@@ -111,11 +111,16 @@ void TfrReport::ShowError(const std::string& text) {
 bool TfrReport::LoadTemplateFile(const std::string& fileName) {
     const QFileInfo info(text::Cp936ToQString(fileName));
     if (!info.exists() || !info.isFile()) return false;
-    TfrLoadResult result;
-    {
-        rtl::TFileStream stream(fileName, rtl::fmOpenRead | rtl::fmShareDenyWrite);
-        result = LoadTemplateStream(stream);
+    std::unique_ptr<rtl::TFileStream> stream;
+    try {
+        stream =
+            std::make_unique<rtl::TFileStream>(fileName, rtl::fmOpenRead | rtl::fmShareDenyWrite);
+    } catch (const rtl::EStreamError&) {
+        // A file we may not read is as good as absent: nothing changes.
+        return false;
     }
+    const TfrLoadResult result = LoadTemplateStream(*stream);
+    stream.reset();
     // A template that could not be read is not that file any more: saving
     // must not overwrite it with the empty page.
     if (result == TfrLoadResult::FormatError || result == TfrLoadResult::PasswordRejected)

@@ -86,7 +86,8 @@ public:
     TfrReport(const TfrReport&) = delete;
     TfrReport& operator=(const TfrReport&) = delete;
 
-    // False, with nothing changed, when the file does not exist.
+    // False, with nothing changed, when the file does not exist or cannot be
+    // opened for reading.
     bool LoadTemplateFile(const std::string& fileName);
     void SaveTemplateFile(const std::string& fileName);
     void ExportXmlTemplateFile(const std::string& fileName);

@@ -462,7 +462,9 @@ TEST_F(TemplateFile, FilesLoadSaveAndMissingFilesChangeNothing) {
 
     TfrReport loaded;
     EXPECT_FALSE(loaded.LoadTemplateFile(path + ".missing"));
+    EXPECT_FALSE(loaded.LoadTemplateFile(TEST_OUTPUT_DIR)); // a folder is not a template
     EXPECT_EQ(loaded.FileName, "Untitled");
+    EXPECT_EQ(loaded.Pages->Count(), 0);
     ASSERT_TRUE(loaded.LoadTemplateFile(path));
     EXPECT_EQ(loaded.FileName, path);
     EXPECT_NE(loaded.FindObject("b"), nullptr);
