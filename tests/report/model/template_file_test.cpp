@@ -497,3 +497,41 @@ TEST_F(TemplateFile, StoredFormPropertyHoldsTheTemplate) {
     plain.WriteReportForm(small);
     EXPECT_EQ(small.Size(), 4);
 }
+
+TEST_F(TemplateFile, ExtensionBlockIsReadAndWrittenOnlyWhenInstalled) {
+    TfrReport report;
+    std::string stored;
+    frReportHooks().WriteExtension = [](rtl::TStream& s) { s.WriteBytes("EXT"); };
+    frReportHooks().ReadExtension = [&](rtl::TStream& s) { stored = s.ReadBytes(3); };
+    const std::string bytes = Save(report);
+    EXPECT_NE(bytes.find(Bytes().u8(253).raw("EXT").u8(252).str()), std::string::npos);
+    TfrReport loaded;
+    loaded.InfoAuthor = "x";
+    ASSERT_EQ(Load(loaded, bytes), TfrLoadResult::Loaded);
+    EXPECT_EQ(stored, "EXT");
+    EXPECT_EQ(loaded.InfoAuthor, ""); // the information block after it was read
+    EXPECT_EQ(loaded.InfoChanged, kClock);
+}
+
+TEST_F(TemplateFile, XmlExportWritesTheXmlFormBesideTheName) {
+    const std::string base = std::string(TEST_OUTPUT_DIR) + "/export.frf";
+    std::filesystem::create_directories(TEST_OUTPUT_DIR);
+    TfrReport report;
+    bool flagSeen = false;
+    frReportHooks().WriteXmlTemplate = [&](TfrReport& r, rtl::TStream& s) {
+        flagSeen = r.XmlExport;
+        s.WriteBytes("<xml/>");
+    };
+    report.ExportXmlTemplateFile(base);
+    EXPECT_TRUE(flagSeen);
+    EXPECT_FALSE(report.XmlExport);
+    rtl::TMemoryStream file;
+    file.LoadFromFile(std::string(TEST_OUTPUT_DIR) + "/export.fr3");
+    EXPECT_EQ(file.Bytes(), "<xml/>");
+
+    frReportHooks().WriteXmlTemplate = [](TfrReport&, rtl::TStream&) {
+        throw std::runtime_error("disk full");
+    };
+    EXPECT_THROW(report.ExportXmlTemplateFile(base), std::runtime_error);
+    EXPECT_FALSE(report.XmlExport);
+}
