@@ -8,6 +8,7 @@
 #include "platform/db/ado_connection.h"
 #include "platform/db/ado_query.h"
 #include "platform/ui/dialogs.h"
+#include "report/model/report.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -61,7 +62,11 @@ TfrmPrint::TfrmPrint(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       connection_(std::make_unique<db::TADOConnection>()),
-      query_(std::make_unique<db::TADOQuery>(connection_.get())) {
+      query_(std::make_unique<db::TADOQuery>(connection_.get())),
+      report_(std::make_unique<TfrReport>()) {
+    report_->InitialZoom = TfrPreviewZoom::pzDefault;
+    report_->PreviewButtons = pbZoom | pbLoad | pbSave | pbPrint | pbFind | pbHelp | pbExit;
+    report_->RebuildPrinter = false;
     setObjectName("frmPrint");
     setWindowTitle(QStringLiteral("打印条码标签：www.velkor.example"));
     setFixedSize(450, 422);
@@ -275,18 +280,17 @@ bool TfrmPrint::CanPrintOrDesign() {
 
 void TfrmPrint::BitBtn1Click() {
     if (!CanPrintOrDesign()) return;
-    const QString path = TemplatePath();
-    // Report call site: frReport1.LoadTemplateFile(path), then
-    // frReport1.BuildAndPreview(), once the report component exists.
-    (void)path;
+    // A missing template leaves the one the report already holds.
+    report_->LoadTemplateFile(ToCp936(TemplatePath()));
+    // Build call site: frReport1.BuildAndPreview() comes with the report
+    // build and the preview window.
 }
 
 void TfrmPrint::BitBtn2Click() {
     if (!CanPrintOrDesign()) return;
-    const QString path = TemplatePath();
-    // Report call site: frReport1.LoadTemplateFile(path), then
-    // frReport1.OpenDesigner(), once the report component and designer exist.
-    (void)path;
+    report_->LoadTemplateFile(ToCp936(TemplatePath()));
+    // Shows nothing until the designer window installs itself.
+    report_->OpenDesigner();
 }
 
 void TfrmPrint::BitBtn3Click() {

@@ -14,6 +14,7 @@ class QPushButton;
 class QTableView;
 class QToolButton;
 class TDataSourceModel;
+class TfrReport;
 
 namespace db {
 class TADOConnection;
@@ -55,6 +56,7 @@ public:
     db::TADOConnection& ADOConnection1() { return *connection_; }
     db::TADOQuery& ADOQuery1() { return *query_; }
     TDataSourceModel& DataSource1() { return *dataSource_; }
+    TfrReport& frReport1() { return *report_; }
 
     // Closes the query, gives it the statement and opens it; raises on failure.
     void ReopenQuery(const QString& sql);
@@ -83,5 +85,6 @@ private:
 
     std::unique_ptr<db::TADOConnection> connection_;
     std::unique_ptr<db::TADOQuery> query_;
+    std::unique_ptr<TfrReport> report_;
     TDataSourceModel* dataSource_;
 };

@@ -6,6 +6,8 @@
 #include "platform/db/ado_connection.h"
 #include "platform/db/ado_query.h"
 #include "platform/text/cp936.h"
+#include "report/model/page.h"
+#include "report/model/report.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -316,6 +318,37 @@ TEST_F(MainWindowTest, PrintAndDesignNeedAnOpenTable) {
     QTest::mouseClick(w.BitBtn1, Qt::LeftButton);
     EXPECT_EQ(TakeMessage(), QStringLiteral("Error: 请先连接上数据库，并打开数据表"));
     EXPECT_TRUE(TfrmPrint::TemplatePath().endsWith(QStringLiteral("//Print.frf")));
+}
+
+TEST_F(MainWindowTest, PrintAndDesignReadTheTemplateAfreshEachTime) {
+    OpenSample();
+    const std::string path = text::QStringToCp936(TfrmPrint::TemplatePath());
+    ASSERT_FALSE(QFile::exists(TfrmPrint::TemplatePath()));
+
+    // No template yet: the report keeps what it holds (nothing at first).
+    QTest::mouseClick(w.BitBtn1, Qt::LeftButton);
+    EXPECT_EQ(w.frReport1().FileName, "Untitled");
+    EXPECT_EQ(w.frReport1().Pages->Count(), 0);
+
+    // A two-page template next to the program is read by design and print.
+    {
+        TfrReport made;
+        made.Pages->Add();
+        made.Pages->Add();
+        made.SaveTemplateFile(path);
+    }
+    QTest::mouseClick(w.BitBtn2, Qt::LeftButton);
+    EXPECT_EQ(w.frReport1().FileName, path);
+    EXPECT_EQ(w.frReport1().Pages->Count(), 2);
+    {
+        TfrReport made;
+        made.Pages->Add();
+        made.SaveTemplateFile(path);
+    }
+    QTest::mouseClick(w.BitBtn1, Qt::LeftButton);
+    EXPECT_EQ(w.frReport1().Pages->Count(), 1);
+    EXPECT_TRUE(messages.empty());
+    QFile::remove(TfrmPrint::TemplatePath());
 }
 
 TEST_F(MainWindowTest, BrowseDemoAndExit) {
