@@ -2,6 +2,9 @@
 
 #include "app/frm_print.h"
 #include "platform/gdi/font_substitution.h"
+#include "platform/text/cp936.h"
+#include "platform/ui/dialogs.h"
+#include "report/model/report.h"
 #include "report/output/printer.h"
 #include "report/output/printer_properties_form.h"
 
@@ -14,6 +17,11 @@ void InitializeApplication() {
     gdi::InstallFontSubstitutions();
     // The engine's printer, with the settings dialog the print dialog offers.
     InstallPrinterPropertiesForm(ReportPrinter());
+    // The report's own messages (a template it cannot read) as error boxes.
+    frReportHooks().ShowError = [](const std::string& text, const std::string& caption) {
+        ui::ShowMessage(QApplication::activeWindow(), ui::MsgKind::Error,
+                        text::Cp936ToQString(text), text::Cp936ToQString(caption));
+    };
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
 }

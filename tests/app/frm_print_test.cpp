@@ -348,6 +348,18 @@ TEST_F(MainWindowTest, PrintAndDesignReadTheTemplateAfreshEachTime) {
     QTest::mouseClick(w.BitBtn1, Qt::LeftButton);
     EXPECT_EQ(w.frReport1().Pages->Count(), 1);
     EXPECT_TRUE(messages.empty());
+
+    // A file that is no template: the report's message, one empty page.
+    {
+        QFile f(TfrmPrint::TemplatePath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\x19garbage that is no template");
+    }
+    QTest::mouseClick(w.BitBtn1, Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].kind, ui::MsgKind::Error);
+    EXPECT_EQ(messages[0].text, QStringLiteral("不支持的FRF格式"));
+    EXPECT_EQ(w.frReport1().Pages->Count(), 1);
     QFile::remove(TfrmPrint::TemplatePath());
 }
 

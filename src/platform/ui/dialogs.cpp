@@ -13,7 +13,7 @@ Hooks& TestHooks() {
     return hooks;
 }
 
-void ShowMessage(QWidget* parent, MsgKind kind, const QString& text) {
+void ShowMessage(QWidget* parent, MsgKind kind, const QString& text, const QString& givenCaption) {
     QString caption;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (kind) {
@@ -30,6 +30,7 @@ void ShowMessage(QWidget* parent, MsgKind kind, const QString& text) {
         icon = QMessageBox::Warning;
         break;
     }
+    if (!givenCaption.isEmpty()) caption = givenCaption;
     if (TestHooks().message) {
         TestHooks().message(MessageRecord{kind, caption, text});
         return;

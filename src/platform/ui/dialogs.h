@@ -19,9 +19,9 @@ struct MessageRecord {
     QString text;
 };
 
-// Modal box with one OK button. Captions follow the kind: "Error",
-// "Information", "Warning".
-void ShowMessage(QWidget* parent, MsgKind kind, const QString& text);
+// Modal box with one OK button. Without a caption it follows the kind:
+// "Error", "Information", "Warning".
+void ShowMessage(QWidget* parent, MsgKind kind, const QString& text, const QString& caption = {});
 void ShowError(QWidget* parent, const QString& text);
 void ShowInformation(QWidget* parent, const QString& text);
 
