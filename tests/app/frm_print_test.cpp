@@ -359,6 +359,7 @@ TEST_F(MainWindowTest, PrintAndDesignReadTheTemplateAfreshEachTime) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].kind, ui::MsgKind::Error);
     EXPECT_EQ(messages[0].text, QStringLiteral("不支持的FRF格式"));
+    EXPECT_EQ(messages[0].caption, QStringLiteral("错误"));
     EXPECT_EQ(w.frReport1().Pages->Count(), 1);
     QFile::remove(TfrmPrint::TemplatePath());
 }
