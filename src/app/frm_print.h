@@ -15,6 +15,10 @@ class QTableView;
 class QToolButton;
 class TDataSourceModel;
 class TfrReport;
+class TfrView;
+namespace rtl {
+class TStringList;
+}
 
 namespace db {
 class TADOConnection;
@@ -78,6 +82,7 @@ public:
     void BitBtn3Click();
     void Button3Click();
     void Button4Click();
+    void frReport1BeforePrint(rtl::TStringList& Memo, TfrView& View);
 
 private:
     bool CanPrintOrDesign();

@@ -5,7 +5,9 @@
 #include "app_test_support.h"
 #include "platform/db/ado_connection.h"
 #include "platform/db/ado_query.h"
+#include "platform/rtl/string_list.h"
 #include "platform/text/cp936.h"
+#include "report/model/memo_view.h"
 #include "report/model/page.h"
 #include "report/model/report.h"
 
@@ -362,6 +364,49 @@ TEST_F(MainWindowTest, PrintAndDesignReadTheTemplateAfreshEachTime) {
     EXPECT_EQ(messages[0].caption, QStringLiteral("错误"));
     EXPECT_EQ(w.frReport1().Pages->Count(), 1);
     QFile::remove(TfrmPrint::TemplatePath());
+}
+
+// Stands in for the barcode object kind, which is known by its class name.
+class BarcodeLikeView : public TfrMemoView {
+public:
+    std::string ClassName() const override { return "TfrBarCodeView"; }
+};
+
+TEST_F(MainWindowTest, BeforePrintPutsTheRecordsBarcodeIntoTheObjectNamedB) {
+    OpenSample();
+    auto& q = w.ADOQuery1();
+    auto fire = [&](TfrView& view, int recNo) {
+        q.First();
+        while (q.RecNo() < recNo) q.Next();
+        rtl::TStringList memo;
+        memo.SetText("[template]");
+        w.frReport1().OnBeforePrint(memo, view);
+        return memo.Text();
+    };
+    BarcodeLikeView barcode;
+    struct Case {
+        const char* name;
+        int recNo;
+        std::string memo;
+    } cases[] = {
+        {"B", 1, "6949428595757\r\n"},
+        {"B ", 5, "6901610426485\r\n"}, // the name and the value are trimmed
+        {"B", 8, "[template]\r\n"},     // null barcode: the template's text stays
+        {"b", 1, "[template]\r\n"},     // letter case counts
+        {"Barcode", 1, "[template]\r\n"},
+    };
+    for (const Case& c : cases) {
+        barcode.Name = c.name;
+        EXPECT_EQ(fire(barcode, c.recNo), c.memo) << c.name << " " << c.recNo;
+    }
+    EXPECT_EQ(barcode.Memo.Text(), ""); // the template object itself is untouched
+
+    // An object named B of another kind fails the typecast, unless the
+    // record's barcode is null.
+    TfrMemoView memoView;
+    memoView.Name = "B";
+    EXPECT_THROW(fire(memoView, 1), std::runtime_error);
+    EXPECT_EQ(fire(memoView, 8), "[template]\r\n");
 }
 
 TEST_F(MainWindowTest, BrowseDemoAndExit) {
