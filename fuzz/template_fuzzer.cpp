@@ -5,7 +5,7 @@
 #include "platform/rtl/stream.h"
 #include "report/model/object_registry.h"
 #include "report/model/report.h"
-#include "report/output/printer.h"
+#include "report/printer/printer.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -23,14 +23,15 @@ std::string Save(TfrReport& report) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool ready = [] {
         RegisterObject(TfrViewClass::Of<TfrTestGaugeView>(), QImage(), "gauge");
-        frReportHooks().Now = [] { return 45000.5; };
+        InitReportPrinter(nullptr);
         return true;
     }();
     (void)ready;
     // Pages take the printer's paper when it is the same as the one they ask
-    // for, so every load starts from a fresh printer: the comparison is of
-    // the format, not of what the previous input left in the printer.
-    InitReportPrinter(nullptr);
+    // for, so every load starts from a clean state with a fresh printer: the
+    // comparison is of the format, not of what the previous input left.
+    frResetProcessState();
+    frGuiHooks().Now = [] { return 45000.5; };
 
     rtl::TMemoryStream in;
     in.WriteBuffer(data, static_cast<int64_t>(size));
@@ -39,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (report.LoadTemplateStream(in) != TfrLoadResult::Loaded) return 0;
 
     const std::string first = Save(report);
-    InitReportPrinter(nullptr);
+    frResetProcessState();
+    frGuiHooks().Now = [] { return 45000.5; };
     rtl::TMemoryStream again;
     again.WriteBytes(first);
     again.SetPosition(0);

@@ -5,7 +5,7 @@
 #include "platform/text/cp936.h"
 #include "platform/ui/dialogs.h"
 #include "report/model/report.h"
-#include "report/output/printer.h"
+#include "report/printer/printer.h"
 #include "report/output/printer_properties_form.h"
 
 #include <QApplication>
@@ -18,7 +18,7 @@ void InitializeApplication() {
     // The engine's printer, with the settings dialog the print dialog offers.
     InstallPrinterPropertiesForm(ReportPrinter());
     // The report's own messages (a template it cannot read) as error boxes.
-    frReportHooks().ShowError = [](const std::string& text, const std::string& caption) {
+    frGuiHooks().ShowError = [](const std::string& text, const std::string& caption) {
         ui::ShowMessage(QApplication::activeWindow(), ui::MsgKind::Error,
                         text::Cp936ToQString(text), text::Cp936ToQString(caption));
     };

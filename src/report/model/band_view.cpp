@@ -1,9 +1,9 @@
 #include "report/model/band_view.h"
 
 #include "platform/rtl/sysutils.h"
-#include "report/engine/resource_strings.h"
-#include "report/model/model_strings.h"
-#include "report/model/report_services.h"
+#include "report/core/resource_strings.h"
+#include "report/core/string_ids.h"
+#include "report/core/process_state.h"
 
 #include <algorithm>
 
@@ -78,7 +78,7 @@ TfrBandView::TfrBandView() {
 
 TfrViewPage* TfrBandView::Page() const {
     if (OwnerPage) return OwnerPage;
-    return frServices().DesignerPage ? frServices().DesignerPage() : nullptr;
+    return DesignerEditorHooks().DesignerPage ? DesignerEditorHooks().DesignerPage() : nullptr;
 }
 
 bool TfrBandView::InOutput() const {

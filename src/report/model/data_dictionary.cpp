@@ -1,7 +1,7 @@
 #include "report/model/data_dictionary.h"
 
 #include "platform/rtl/sysutils.h"
-#include "report/model/report_services.h"
+#include "report/core/process_state.h"
 
 #include <array>
 

@@ -1,9 +1,9 @@
 #include "report/model/memo_view.h"
 
 #include "platform/rtl/sysutils.h"
-#include "report/engine/resource_strings.h"
-#include "report/model/model_strings.h"
-#include "report/model/report_services.h"
+#include "report/core/resource_strings.h"
+#include "report/core/string_ids.h"
+#include "report/core/process_state.h"
 
 using rtl::TVariant;
 
@@ -20,11 +20,6 @@ const FlagName kMemoFlags[] = {{"WORDWRAP", flWordWrap},         {"WORDBREAK", f
                                {"UNDERLINES", flUnderlines},     {"RTLREADING", flRTLReading}};
 
 } // namespace
-
-TfrMemoLayout& frMemoLayout() {
-    static TfrMemoLayout layout;
-    return layout;
-}
 
 TfrMemoView::TfrMemoView() {
     TypeCode = gtMemo;
@@ -102,24 +97,24 @@ void TfrMemoView::Paint(gdi::Canvas& canvas) {
     BeginPaint(canvas);
     ScaleForOutput();
     PaintFill();
-    if (frMemoLayout().DrawText) frMemoLayout().DrawText(*this);
+    if (frEngineHooks().DrawMemoText) frEngineHooks().DrawMemoText(*this);
     PaintFrame();
     RestoreGeometry();
 }
 
 int TfrMemoView::CalcHeight() {
-    if (!frMemoLayout().CalcHeight) throw EfrNoMemoLayout();
-    return frMemoLayout().CalcHeight(*this);
+    if (!frEngineHooks().CalcMemoHeight) throw EfrNoMemoLayout();
+    return frEngineHooks().CalcMemoHeight(*this);
 }
 
 int TfrMemoView::MeasureMinHeight() {
-    if (!frMemoLayout().MeasureMinHeight) throw EfrNoMemoLayout();
-    return frMemoLayout().MeasureMinHeight(*this);
+    if (!frEngineHooks().MeasureMemoMinHeight) throw EfrNoMemoLayout();
+    return frEngineHooks().MeasureMemoMinHeight(*this);
 }
 
 int TfrMemoView::MeasureRemainder() {
-    if (!frMemoLayout().MeasureRemainder) throw EfrNoMemoLayout();
-    return frMemoLayout().MeasureRemainder(*this);
+    if (!frEngineHooks().MeasureMemoRemainder) throw EfrNoMemoLayout();
+    return frEngineHooks().MeasureMemoRemainder(*this);
 }
 
 void TfrMemoView::ReadFromStream(rtl::TStream& stream) {

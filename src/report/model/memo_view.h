@@ -1,8 +1,8 @@
 #pragma once
 // Text objects: the font, alignment, highlight and spacing of a memo, its
 // flags, properties, popup items and stream record. Laying out and drawing
-// the text belongs to the memo layout, which installs itself through
-// frMemoLayout().
+// the text belongs to the memo layout, which the engine installs through
+// frEngineHooks().
 
 #include "report/model/view.h"
 
@@ -25,25 +25,6 @@ constexpr int frtaCenter = 2;
 constexpr int frtaVertical = 4;
 constexpr int frtaMiddle = 8;
 constexpr int frtaDown = 16;
-
-class TfrMemoView;
-
-// The text layout of memos: drawing the text inside OutputRect and the
-// height measurements the band engine asks for.
-struct TfrMemoLayout {
-    std::function<void(TfrMemoView& memo)> DrawText;
-    std::function<int(TfrMemoView& memo)> CalcHeight;
-    std::function<int(TfrMemoView& memo)> MeasureMinHeight;
-    std::function<int(TfrMemoView& memo)> MeasureRemainder;
-};
-
-TfrMemoLayout& frMemoLayout();
-
-// Raised when a height is asked for and no text layout is installed.
-class EfrNoMemoLayout : public std::logic_error {
-public:
-    EfrNoMemoLayout() : std::logic_error("No memo text layout is installed") {}
-};
 
 class TfrMemoView : public TfrStretcheable {
 public:

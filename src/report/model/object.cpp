@@ -1,7 +1,7 @@
 #include "report/model/object.h"
 
 #include "platform/rtl/sysutils.h"
-#include "report/model/report_services.h"
+#include "report/core/process_state.h"
 #include "report/model/view.h"
 
 #include <cctype>
@@ -142,11 +142,11 @@ std::pair<TfrObject*, std::string> ResolvePropertyOwner(const std::string& name)
             std::isdigit(static_cast<unsigned char>(upperHead[4]))) {
             int number = 0;
             object = nullptr;
-            if (rtl::TryStrToInt(upperHead.substr(4), number) && frServices().FindPage)
-                object = frServices().FindPage(number);
+            if (rtl::TryStrToInt(upperHead.substr(4), number) && frReportLookups().FindPage)
+                object = frReportLookups().FindPage(number);
             property = tail;
         } else {
-            TfrObject* found = frServices().FindObject ? frServices().FindObject(head) : nullptr;
+            TfrObject* found = frReportLookups().FindObject ? frReportLookups().FindObject(head) : nullptr;
             if (!found && object && object->FindProperty(head)) {
                 // "Font.Name": a sub-property of the current object.
             } else {

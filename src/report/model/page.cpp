@@ -3,7 +3,7 @@
 #include "platform/print/paper_sizes.h"
 #include "platform/rtl/sysutils.h"
 #include "report/model/band_view.h"
-#include "report/model/designer_hooks.h"
+#include "report/model/popup_items.h"
 #include "report/model/report.h"
 
 #include <algorithm>
@@ -124,7 +124,7 @@ void TfrPage::RunPageScript() {
     if (PageScript.Empty() || rtl::Trim(PageScript.Text()).empty()) return;
     frEngine().CurrentObject = nullptr;
     // Errors go on to the build, which reports them.
-    if (frReportHooks().RunPageScript) frReportHooks().RunPageScript(*this, PageScript);
+    if (frEngineHooks().RunPageScript) frEngineHooks().RunPageScript(*this, PageScript);
 }
 
 void TfrPage::EditScript() {

@@ -7,9 +7,9 @@
 #include "platform/rtl/stream.h"
 #include "platform/rtl/string_list.h"
 #include "report/model/object.h"
-#include "report/model/report_services.h"
+#include "report/core/process_state.h"
 #include "report/model/view.h"
-#include "report/output/printer.h"
+#include "report/printer/printer.h"
 
 #include <memory>
 #include <string>

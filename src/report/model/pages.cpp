@@ -2,7 +2,7 @@
 
 #include "platform/print/paper_sizes.h"
 #include "platform/rtl/sysutils.h"
-#include "report/engine/resource_strings.h"
+#include "report/core/resource_strings.h"
 #include "report/model/object_registry.h"
 #include "report/model/report.h"
 
@@ -62,10 +62,10 @@ namespace {
 // object) finds nothing; the loader names them instead.
 class TfrQuietNameSearch {
 public:
-    TfrQuietNameSearch() : saved_(frServices().FindObject) {
-        frServices().FindObject = [](const std::string&) -> TfrView* { return nullptr; };
+    TfrQuietNameSearch() : saved_(frReportLookups().FindObject) {
+        frReportLookups().FindObject = [](const std::string&) -> TfrView* { return nullptr; };
     }
-    ~TfrQuietNameSearch() { frServices().FindObject = saved_; }
+    ~TfrQuietNameSearch() { frReportLookups().FindObject = saved_; }
     TfrQuietNameSearch(const TfrQuietNameSearch&) = delete;
     TfrQuietNameSearch& operator=(const TfrQuietNameSearch&) = delete;
 
@@ -135,7 +135,7 @@ void TfrPages::LoadFromStream(rtl::TStream& stream) {
         } else if (record == kDictionaryRecord) {
             Report.Dictionary->LoadFromStream(stream);
         } else if (record == kExtensionRecord) {
-            if (frReportHooks().ReadExtension) frReportHooks().ReadExtension(stream);
+            if (frEngineHooks().ReadExtension) frEngineHooks().ReadExtension(stream);
             stream.ReadByte();
             break;
         } else if (record == kEndRecord) {
@@ -241,8 +241,8 @@ void TfrPages::SaveToStream(rtl::TStream& stream) {
     }
     stream.WriteByte(kDictionaryRecord);
     Report.Dictionary->SaveToStream(stream);
-    if (frReportHooks().WriteExtension) {
+    if (frEngineHooks().WriteExtension) {
         stream.WriteByte(kExtensionRecord);
-        frReportHooks().WriteExtension(stream);
+        frEngineHooks().WriteExtension(stream);
     }
 }

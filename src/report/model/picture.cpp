@@ -2,6 +2,7 @@
 
 #include "platform/gdi/jpeg_decoder.h"
 #include "platform/text/cp936.h"
+#include "report/core/process_state.h"
 
 #include <QFile>
 #include <cstring>
@@ -10,13 +11,11 @@
 namespace {
 
 std::unordered_map<int32_t, TfrPicture*>& Handles() {
-    static std::unordered_map<int32_t, TfrPicture*> handles;
-    return handles;
+    return frPictureHandles().ByNumber;
 }
 
 int32_t NextHandle() {
-    static int32_t next = 0;
-    return ++next;
+    return ++frPictureHandles().Last;
 }
 
 uint32_t U32(std::string_view b, std::size_t at) {

@@ -2,9 +2,9 @@
 
 #include "platform/rtl/sysutils.h"
 #include "platform/text/cp936.h"
-#include "report/engine/resource_strings.h"
-#include "report/model/model_strings.h"
-#include "report/model/report_services.h"
+#include "report/core/resource_strings.h"
+#include "report/core/string_ids.h"
+#include "report/core/process_state.h"
 
 #include <QFileInfo>
 
@@ -36,7 +36,7 @@ TfrPictureView::TfrPictureView() {
     TypeCode = gtPicture;
     Flags = flStretched | flPictRatio;
     BaseName = "Picture";
-    if (const auto& define = frServices().DefineConstant) {
+    if (const auto& define = frEngineHooks().DefineConstant) {
         define("btBMP", TVariant(0));
         define("btJPG", TVariant(1));
         define("btICO", TVariant(2));

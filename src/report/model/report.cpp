@@ -2,29 +2,18 @@
 
 #include "platform/rtl/sysutils.h"
 #include "platform/text/cp936.h"
-#include "report/engine/resource_strings.h"
+#include "report/core/resource_strings.h"
 #include "report/model/object_registry.h"
-#include "report/model/report_strings.h"
+#include "report/core/string_ids.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 
 namespace {
 
-TfrReport*& CurrentReport() {
-    static TfrReport* report = nullptr;
-    return report;
-}
-
 constexpr uint8_t kTemplateVersion = 25;
 constexpr uint8_t kEndMarker = 252;
 constexpr uint8_t kGeneratorVersion = 88;
-
-double SystemNow() {
-    const QDateTime now = QDateTime::currentDateTime();
-    const qint64 days = QDate(1899, 12, 30).daysTo(now.date());
-    return static_cast<double>(days) + now.time().msecsSinceStartOfDay() / 86400000.0;
-}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -34,15 +23,6 @@ int HexDigit(char c) {
 }
 
 } // namespace
-
-TfrReportHooks& frReportHooks() {
-    static TfrReportHooks hooks;
-    return hooks;
-}
-
-double frNow() {
-    return frReportHooks().Now ? frReportHooks().Now() : SystemNow();
-}
 
 std::string frPasswordToHex(const std::string& password) {
     static const char kDigits[] = "0123456789ABCDEF";
@@ -68,13 +48,9 @@ std::string frPasswordFromHex(const std::string& hex) {
     return password;
 }
 
-TfrReport* CurReport() {
-    return CurrentReport();
-}
-
 void SetCurReport(TfrReport* report) {
-    CurrentReport() = report;
-    TfrReportServices& s = frServices();
+    frSetCurrentReportPointer(report);
+    TfrReportLookups& s = frReportLookups();
     if (!report) {
         s.FindObject = nullptr;
         s.FindPage = nullptr;
@@ -104,8 +80,8 @@ TfrReport::~TfrReport() {
 }
 
 void TfrReport::ShowError(const std::string& text) {
-    if (frReportHooks().ShowError)
-        frReportHooks().ShowError(text, LoadResourceString(frsErrorCaption));
+    if (frGuiHooks().ShowError)
+        frGuiHooks().ShowError(text, LoadResourceString(frsErrorCaption));
 }
 
 bool TfrReport::LoadTemplateFile(const std::string& fileName) {
@@ -161,8 +137,7 @@ void TfrReport::ResetToEmptyPage() {
 TfrLoadResult TfrReport::LoadTemplateStream(rtl::TStream& stream) {
     TfrEngineState& engine = frEngine();
     engine.OutputMode = false;
-    ReportPrinter(); // the printer layer is ready once it exists
-    while (!PrinterReady && frReportHooks().ProcessMessages) frReportHooks().ProcessMessages();
+    ReportPrinter(); // pages measure against it
     SetCurReport(this);
     if (stream.Remaining() <= 0) return TfrLoadResult::Empty;
 
@@ -187,7 +162,7 @@ TfrLoadResult TfrReport::LoadTemplateStream(rtl::TStream& stream) {
     // A template kept in memory (the form's own copy) is trusted as it is.
     if (InfoProtected != 0 && !dynamic_cast<rtl::TMemoryStream*>(&stream)) {
         std::string typed;
-        const bool confirmed = frReportHooks().AskPassword && frReportHooks().AskPassword(typed);
+        const bool confirmed = frGuiHooks().AskPassword && frGuiHooks().AskPassword(typed);
         if (!confirmed || typed != InfoPassword) {
             ClearInfo();
             FileName = "Untitled";
@@ -221,9 +196,9 @@ TfrLoadResult TfrReport::ReadTemplateBody(rtl::TStream& stream, bool withInfo,
 void TfrReport::SaveTemplateStream(rtl::TStream& stream) {
     SetCurReport(this);
     if (XmlExport) {
-        if (!frReportHooks().WriteXmlTemplate)
+        if (!DesignerEditorHooks().WriteXmlTemplate)
             throw std::runtime_error("No XML template writer is installed");
-        frReportHooks().WriteXmlTemplate(*this, stream);
+        DesignerEditorHooks().WriteXmlTemplate(*this, stream);
         return;
     }
     frEngine().Version = kTemplateVersion;
@@ -268,7 +243,7 @@ void TfrReport::WriteInfo(rtl::TStream& stream) {
 void TfrReport::ClearTemplate() {
     Pages->Clear();
     Dictionary->Clear();
-    if (frReportHooks().ClearExtension) frReportHooks().ClearExtension();
+    if (frEngineHooks().ClearExtension) frEngineHooks().ClearExtension();
     DoublePass = false;
     ClearInfo();
 }
@@ -317,8 +292,8 @@ bool TfrReport::ChangePrinter(int oldIndex, int newIndex) {
         reapply();
         return true;
     } catch (const std::exception&) {
-        if (frReportHooks().ShowError)
-            frReportHooks().ShowError(LoadResourceString(frsPrinterError),
+        if (frGuiHooks().ShowError)
+            frGuiHooks().ShowError(LoadResourceString(frsPrinterError),
                                       LoadResourceString(frsErrorCaption));
         try {
             printer.SelectPrinter(oldIndex);
@@ -338,7 +313,7 @@ TfrView* TfrReport::FindObject(const std::string& name) const {
 
 void TfrReport::FireBeforePrint(rtl::TStringList& memo, TfrView& view) {
     TfrBlobData field;
-    if (frReportHooks().ReadBoundBlob && frReportHooks().ReadBoundBlob(view, field))
+    if (frEngineHooks().ReadBoundBlob && frEngineHooks().ReadBoundBlob(view, field))
         view.LoadFromBlob(field);
     if (OnBeforePrint) OnBeforePrint(memo, view);
 }
@@ -348,13 +323,13 @@ void TfrReport::ReportProgress(int n) {
         OnProgress(n);
         return;
     }
-    if (ShowProgress && frReportHooks().SetProgressText) {
+    if (ShowProgress && frGuiHooks().SetProgressText) {
         std::string text = ProgressBaseText + " " + std::to_string(n);
         if ((DoublePass && FinalPass) || ExportFilterActive)
             text += " " + LoadResourceString(frsProgressOf) + " " + std::to_string(TotalPages);
-        frReportHooks().SetProgressText(text);
+        frGuiHooks().SetProgressText(text);
     }
-    if (frReportHooks().ProcessMessages) frReportHooks().ProcessMessages();
+    if (frGuiHooks().ProcessMessages) frGuiHooks().ProcessMessages();
 }
 
 void TfrReport::WriteReportForm(rtl::TStream& stream) {
@@ -387,6 +362,6 @@ int TfrReport::OpenDesigner() {
     SelectReportPrinter(StoredPrinterName);
     if (Pages->Count() == 0) Pages->Add();
     SetCurReport(this);
-    if (!frReportHooks().ShowDesigner) return 2;
-    return frReportHooks().ShowDesigner(*this);
+    if (!DesignerEditorHooks().ShowDesigner) return 2;
+    return DesignerEditorHooks().ShowDesigner(*this);
 }

@@ -6,6 +6,7 @@
 #include "platform/rtl/stream.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/variant.h"
+#include "report/core/process_state.h"
 #include "report/model/data_dictionary.h"
 #include "report/model/page.h"
 
@@ -36,7 +37,7 @@ using TfrPreviewButtons = uint32_t; // a set of TfrPreviewButton
 enum class TfrPreviewZoom { pzDefault, pzPageWidth, pzOnePage, pzTwoPages };
 
 // What became of a template stream. Messages for the failures have been
-// shown through frReportHooks().ShowError by then.
+// shown through frGuiHooks().ShowError by then.
 enum class TfrLoadResult {
     Loaded,
     Empty,             // nothing to read; nothing changed
@@ -45,39 +46,6 @@ enum class TfrLoadResult {
     FormatError,       // unreadable; one empty page
     PasswordRejected,  // one empty page
 };
-
-// What the report needs from the layers above it and from the engine parts
-// built on it; each is installed by its owner. Unset hooks mean the part is
-// absent: no box is shown, a protected template is refused, no script runs.
-struct TfrReportHooks {
-    // A modal box with the error icon and an OK button.
-    std::function<void(const std::string& text, const std::string& caption)> ShowError;
-    // The password dialog; true when confirmed, with the typed text.
-    std::function<bool(std::string& password)> AskPassword;
-    // Lets the window system breathe during long waits and progress.
-    std::function<void()> ProcessMessages;
-    // The progress window's label.
-    std::function<void(const std::string& text)> SetProgressText;
-    // Compiles and runs a page's script.
-    std::function<void(TfrPage& page, const rtl::TStringList& script)> RunPageScript;
-    // Reads the binary field a view is bound to; false when it has none.
-    std::function<bool(TfrView& view, TfrBlobData& field)> ReadBoundBlob;
-    // Writes the XML form of the template.
-    std::function<void(class TfrReport& report, rtl::TStream& stream)> WriteXmlTemplate;
-    // The designer form: shows it modally for the report, returns its result.
-    std::function<int(class TfrReport& report)> ShowDesigner;
-    // The engine extension block after marker 253; none by default.
-    std::function<void(rtl::TStream& stream)> ReadExtension;
-    std::function<void(rtl::TStream& stream)> WriteExtension;
-    std::function<void()> ClearExtension;
-    // The clock, as a date-time (days since 1899-12-30).
-    std::function<double()> Now;
-};
-
-TfrReportHooks& frReportHooks();
-
-// Date-time now, through the installed clock.
-double frNow();
 
 class TfrReport {
 public:
@@ -193,11 +161,6 @@ private:
 
     std::unique_ptr<rtl::TMemoryStream> formStream_;
 };
-
-// The report being loaded, built, previewed or designed; null when none.
-// Making a report current installs its lookups for the objects.
-TfrReport* CurReport();
-void SetCurReport(TfrReport* report);
 
 // Document-information password as stored: two upper-case hexadecimal
 // digits per byte, high half first. The reader takes either case and raises

@@ -1,6 +1,6 @@
 #include "report/model/template_gallery.h"
 
-#include "report/model/report_services.h"
+#include "report/core/process_state.h"
 
 namespace {
 

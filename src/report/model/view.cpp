@@ -3,9 +3,9 @@
 #include "platform/rtl/locale.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/text/cp936.h"
-#include "report/engine/resource_strings.h"
-#include "report/model/model_strings.h"
-#include "report/model/report_services.h"
+#include "report/core/resource_strings.h"
+#include "report/core/string_ids.h"
+#include "report/core/process_state.h"
 
 #include <algorithm>
 #include <cmath>
@@ -332,7 +332,7 @@ QRegion TfrView::CreateClipRegion(bool enlarge) {
 }
 
 TfrView* TfrView::FindBandUnder() {
-    TfrViewPage* page = frServices().DesignerPage ? frServices().DesignerPage() : nullptr;
+    TfrViewPage* page = DesignerEditorHooks().DesignerPage ? DesignerEditorHooks().DesignerPage() : nullptr;
     if (!page) return nullptr;
     TfrView* found = nullptr;
     for (int i = 0; i < page->ObjectCount(); ++i) {
@@ -359,7 +359,7 @@ void TfrView::ApplyBandAlign() {
     const TfrEngineState& st = frEngine();
     TfrViewPage* page = st.OutputMode
                             ? st.CurrentPage
-                            : (frServices().DesignerPage ? frServices().DesignerPage() : nullptr);
+                            : (DesignerEditorHooks().DesignerPage ? DesignerEditorHooks().DesignerPage() : nullptr);
     if (!page) return;
     const int leftLimit = page->LeftLimit();
     const int rightLimit = page->RightLimit();
@@ -423,12 +423,13 @@ void TfrView::ApplyBandAlign() {
 
 void TfrView::CreateUniqueName() {
     Name.clear();
-    const TfrReportServices& s = frServices();
+    const TfrReportLookups& s = frReportLookups();
     for (int n = 1; n <= 10000; ++n) {
         const std::string candidate = BaseName + std::to_string(n);
         const bool taken = (s.FindObject && s.FindObject(candidate)) ||
                            (TypeCode == gtAddIn && dynamic_cast<TfrControl*>(this) &&
-                            s.DialogControlExists && s.DialogControlExists(candidate));
+                            DesignerEditorHooks().DialogControlExists &&
+                            DesignerEditorHooks().DialogControlExists(candidate));
         if (!taken) {
             WriteProperty("Name", TVariant(candidate));
             return;
@@ -478,9 +479,9 @@ void TfrView::ExpandTag(std::string& text) {
 void TfrView::OutputToPage(rtl::TStream& stream) {
     StartPaint(Canvas);
     WorkMemo.Assign(Memo);
-    const TfrReportServices& s = frServices();
-    if (s.FireBeforePrint) s.FireBeforePrint(WorkMemo, *this);
-    if (s.RunScript && BeforePrintScript.Count() > 0) s.RunScript(*this, BeforePrintScript);
+    if (const auto& fire = frReportLookups().FireBeforePrint) fire(WorkMemo, *this);
+    const auto& runScript = frEngineHooks().RunScript;
+    if (runScript && BeforePrintScript.Count() > 0) runScript(*this, BeforePrintScript);
     if (!Visible) return;
 
     KeepValue<std::string> keepTag(Tag);
@@ -501,7 +502,7 @@ void TfrView::OutputToPage(rtl::TStream& stream) {
 }
 
 void TfrView::ExportToFilter() {
-    if (frServices().ExportToFilter) frServices().ExportToFilter(*this, Left, Top);
+    if (frEngineHooks().ExportToFilter) frEngineHooks().ExportToFilter(*this, Left, Top);
 }
 
 namespace {

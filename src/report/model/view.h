@@ -5,7 +5,9 @@
 
 #include "platform/gdi/canvas.h"
 #include "platform/rtl/stream.h"
-#include "report/model/designer_hooks.h"
+#include "report/core/process_state.h"
+#include "report/model/popup_items.h"
+#include "report/model/view_context.h"
 #include "report/model/object.h"
 
 #include <QRegion>

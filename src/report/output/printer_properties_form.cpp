@@ -2,8 +2,8 @@
 
 #include "platform/print/paper_sizes.h"
 #include "platform/text/cp936.h"
-#include "report/engine/resource_strings.h"
-#include "report/output/printer.h"
+#include "report/core/resource_strings.h"
+#include "report/printer/printer.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

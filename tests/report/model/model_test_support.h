@@ -3,10 +3,9 @@
 // a page to put objects on, and a builder for hand-made stream fixtures.
 
 #include "platform/rtl/stream.h"
-#include "report/model/designer_hooks.h"
 #include "report/model/memo_view.h"
 #include "report/model/object_registry.h"
-#include "report/model/report_services.h"
+#include "report/core/process_state.h"
 
 #include <gtest/gtest.h>
 #include <initializer_list>
@@ -38,17 +37,11 @@ public:
     int height = 1069;
 };
 
-// Every test starts from a fresh engine state, services, hooks and layout.
+// Every test starts and ends with a clean process state.
 class ModelTest : public ::testing::Test {
 protected:
-    void SetUp() override { Reset(); }
-    void TearDown() override { Reset(); }
-    static void Reset() {
-        frEngine() = TfrEngineState{};
-        frServices() = TfrReportServices{};
-        DesignerEditorHooks() = TfrDesignerEditorHooks{};
-        frMemoLayout() = TfrMemoLayout{};
-    }
+    void SetUp() override { frResetProcessState(); }
+    void TearDown() override { frResetProcessState(); }
 };
 
 // Little-endian byte fixtures, written the way the byte tables read.

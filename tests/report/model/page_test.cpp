@@ -87,15 +87,15 @@ TEST_F(Pages, FindObjectIgnoresCaseAndPrefersEarlierPages) {
 
     // Objects reach the current report through the services.
     SetCurReport(&report);
-    EXPECT_EQ(frServices().FindObject("Memo1"), &first);
-    EXPECT_EQ(frServices().FindPage(2), &report.Pages->Items(1));
-    EXPECT_EQ(frServices().FindPage(3), nullptr);
+    EXPECT_EQ(frReportLookups().FindObject("Memo1"), &first);
+    EXPECT_EQ(frReportLookups().FindPage(2), &report.Pages->Items(1));
+    EXPECT_EQ(frReportLookups().FindPage(3), nullptr);
 }
 
 TEST_F(Pages, PageScriptRunsThroughTheInterpreterWithNoCurrentObject) {
     TfrPage page(9, 2100, 2970, -1, 0);
     int runs = 0;
-    frReportHooks().RunPageScript = [&](TfrPage& p, const rtl::TStringList& script) {
+    frEngineHooks().RunPageScript = [&](TfrPage& p, const rtl::TStringList& script) {
         EXPECT_EQ(&p, &page);
         EXPECT_EQ(frEngine().CurrentObject, nullptr);
         EXPECT_EQ(script[0], "x := 1;");
@@ -150,7 +150,7 @@ TEST_F(Pages, ChangePrinterReappliesPapersAndRecoversFromABadIndex) {
 TEST_F(Pages, ProgressGoesToTheHandlerOrTheProgressLabel) {
     TfrReport report;
     std::vector<std::string> labels;
-    frReportHooks().SetProgressText = [&](const std::string& t) { labels.push_back(t); };
+    frGuiHooks().SetProgressText = [&](const std::string& t) { labels.push_back(t); };
     report.ProgressBaseText = "Page";
     report.ReportProgress(3);
     report.DoublePass = true;
@@ -171,7 +171,7 @@ TEST_F(Pages, BeforePrintLoadsTheBoundBlobThenRaisesTheEvent) {
     report.Pages->Add();
     TfrView& view = report.Pages->Items(0).AddObject(CreateObject(gtPicture, ""));
     std::vector<std::string> order;
-    frReportHooks().ReadBoundBlob = [&](TfrView& v, TfrBlobData& field) {
+    frEngineHooks().ReadBoundBlob = [&](TfrView& v, TfrBlobData& field) {
         EXPECT_EQ(&v, &view);
         order.push_back("blob");
         field.IsNull = true;
@@ -180,7 +180,7 @@ TEST_F(Pages, BeforePrintLoadsTheBoundBlobThenRaisesTheEvent) {
     report.OnBeforePrint = [&](rtl::TStringList&, TfrView&) { order.push_back("event"); };
     SetCurReport(&report);
     rtl::TStringList memo;
-    frServices().FireBeforePrint(memo, view);
+    frReportLookups().FireBeforePrint(memo, view);
     EXPECT_EQ(order, (std::vector<std::string>{"blob", "event"}));
 }
 
@@ -188,6 +188,6 @@ TEST_F(Pages, OpenDesignerWithoutADesignerAddsAPageAndCancels) {
     TfrReport report;
     EXPECT_EQ(report.OpenDesigner(), 2);
     EXPECT_EQ(report.Pages->Count(), 1);
-    frReportHooks().ShowDesigner = [](TfrReport& r) { return r.Pages->Count() == 1 ? 1 : 0; };
+    DesignerEditorHooks().ShowDesigner = [](TfrReport& r) { return r.Pages->Count() == 1 ? 1 : 0; };
     EXPECT_EQ(report.OpenDesigner(), 1);
 }

@@ -126,7 +126,7 @@ TEST_F(Pictures, BlobsLoadAsTheKindTheBlobTypeNames) {
 
 TEST_F(Pictures, LoadFromFileMethodTakesAnExpressionForTheName) {
     const std::string path = WriteTemp("picture_view_test.jpg", gdi_test::EncodeJpeg(Checker()));
-    frServices().Calculate = [&](const std::string& e) -> TVariant {
+    frEngineHooks().Calculate = [&](const std::string& e) -> TVariant {
         if (e == "[Photo]") return path;
         if (e == "[Missing]") return std::string(TEST_OUTPUT_DIR) + "/no such picture.bmp";
         return std::string();
@@ -142,7 +142,7 @@ TEST_F(Pictures, LoadFromFileMethodTakesAnExpressionForTheName) {
 
     // A file that is no picture is an error, not a silent blank.
     const std::string text = WriteTemp("picture_view_test.txt", "hello");
-    frServices().Calculate = [&](const std::string&) -> TVariant { return text; };
+    frEngineHooks().Calculate = [&](const std::string&) -> TVariant { return text; };
     EXPECT_THROW(pict.CallMethod("LOADFROMFILE", "x", {}, {}), EfrPictureError);
 }
 

@@ -422,7 +422,7 @@ TEST_F(TemplateFile, PasswordIsStoredAsUpperCaseHexAndAskedFromFiles) {
     for (const Case& c :
          {Case{true, "k\xB5", true}, Case{true, "K\xB5", false}, Case{false, "k\xB5", false}}) {
         int asked = 0;
-        frReportHooks().AskPassword = [&](std::string& typed) {
+        frGuiHooks().AskPassword = [&](std::string& typed) {
             ++asked;
             typed = c.typed;
             return c.confirm;
@@ -443,7 +443,7 @@ TEST_F(TemplateFile, PasswordIsStoredAsUpperCaseHexAndAskedFromFiles) {
     }
 
     // A template held in memory opens without asking.
-    frReportHooks().AskPassword = [](std::string&) -> bool {
+    frGuiHooks().AskPassword = [](std::string&) -> bool {
         ADD_FAILURE();
         return false;
     };
@@ -501,8 +501,8 @@ TEST_F(TemplateFile, StoredFormPropertyHoldsTheTemplate) {
 TEST_F(TemplateFile, ExtensionBlockIsReadAndWrittenOnlyWhenInstalled) {
     TfrReport report;
     std::string stored;
-    frReportHooks().WriteExtension = [](rtl::TStream& s) { s.WriteBytes("EXT"); };
-    frReportHooks().ReadExtension = [&](rtl::TStream& s) { stored = s.ReadBytes(3); };
+    frEngineHooks().WriteExtension = [](rtl::TStream& s) { s.WriteBytes("EXT"); };
+    frEngineHooks().ReadExtension = [&](rtl::TStream& s) { stored = s.ReadBytes(3); };
     const std::string bytes = Save(report);
     EXPECT_NE(bytes.find(Bytes().u8(253).raw("EXT").u8(252).str()), std::string::npos);
     TfrReport loaded;
@@ -518,7 +518,7 @@ TEST_F(TemplateFile, XmlExportWritesTheXmlFormBesideTheName) {
     std::filesystem::create_directories(TEST_OUTPUT_DIR);
     TfrReport report;
     bool flagSeen = false;
-    frReportHooks().WriteXmlTemplate = [&](TfrReport& r, rtl::TStream& s) {
+    DesignerEditorHooks().WriteXmlTemplate = [&](TfrReport& r, rtl::TStream& s) {
         flagSeen = r.XmlExport;
         s.WriteBytes("<xml/>");
     };
@@ -529,7 +529,7 @@ TEST_F(TemplateFile, XmlExportWritesTheXmlFormBesideTheName) {
     file.LoadFromFile(std::string(TEST_OUTPUT_DIR) + "/export.fr3");
     EXPECT_EQ(file.Bytes(), "<xml/>");
 
-    frReportHooks().WriteXmlTemplate = [](TfrReport&, rtl::TStream&) {
+    DesignerEditorHooks().WriteXmlTemplate = [](TfrReport&, rtl::TStream&) {
         throw std::runtime_error("disk full");
     };
     EXPECT_THROW(report.ExportXmlTemplateFile(base), std::runtime_error);

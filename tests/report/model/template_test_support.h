@@ -4,7 +4,7 @@
 
 #include "model_test_support.h"
 #include "report/model/report.h"
-#include "report/output/printer.h"
+#include "report/printer/printer.h"
 
 #include <string>
 #include <vector>
@@ -18,15 +18,13 @@ protected:
     void SetUp() override {
         ModelTest::SetUp();
         InitReportPrinter(nullptr);
-        frReportHooks() = TfrReportHooks{};
-        frReportHooks().Now = [] { return kClock; };
-        frReportHooks().ShowError = [this](const std::string& text, const std::string& caption) {
+        frGuiHooks().Now = [] { return kClock; };
+        frGuiHooks().ShowError = [this](const std::string& text, const std::string& caption) {
             messages.push_back(caption + "|" + text);
         };
     }
     void TearDown() override {
         SetCurReport(nullptr);
-        frReportHooks() = TfrReportHooks{};
         ModelTest::TearDown();
     }
 

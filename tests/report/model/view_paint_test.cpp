@@ -227,7 +227,7 @@ class Alignment : public Painting {
 protected:
     void SetUp() override {
         Painting::SetUp();
-        frServices().DesignerPage = [this] { return &page; };
+        DesignerEditorHooks().DesignerPage = [this] { return &page; };
         auto& band = page.Add<TfrBandView>();
         band.FrameTyp = btMasterData;
         band.SetBounds(0, 100, 756, 40);
@@ -322,13 +322,13 @@ TEST_F(Alignment, FindBandUnderTakesTheLastBandContainingTheCorner) {
 TEST_F(Painting, UniqueNamesSkipTakenOnesAndGiveUpAfter10000) {
     std::set<std::string> taken = {"Memo1", "Memo2"};
     TfrLineView stand;
-    frServices().FindObject = [&](const std::string& n) -> TfrView* {
+    frReportLookups().FindObject = [&](const std::string& n) -> TfrView* {
         return taken.count(n) ? &stand : nullptr;
     };
     TfrMemoView memo;
     memo.CreateUniqueName();
     EXPECT_EQ(memo.Name, "Memo3");
-    frServices().FindObject = [&](const std::string&) -> TfrView* { return &stand; };
+    frReportLookups().FindObject = [&](const std::string&) -> TfrView* { return &stand; };
     memo.CreateUniqueName();
     EXPECT_EQ(memo.Name, "");
 }
@@ -383,7 +383,7 @@ TEST_F(Painting, SubReportShowsItsNameInAWhiteBox) {
 
 TEST_F(Painting, BandsSpanThePageAndCarryATitleTab) {
     FakePage page;
-    frServices().DesignerPage = [&] { return &page; };
+    DesignerEditorHooks().DesignerPage = [&] { return &page; };
     DesignerEditorHooks().BandHatch = QImage(8, 8, QImage::Format_Mono);
     TfrBandView band;
     band.FrameTyp = btMasterData;
@@ -586,7 +586,7 @@ TEST_F(Painting, ObjectsPaintedAfterABandDoNotInheritItsHatch) {
 
 TEST_F(Painting, ExpandTagEvaluatesEachBracketLeftToRight) {
     std::vector<std::string> asked;
-    frServices().Calculate = [&](const std::string& e) -> rtl::TVariant {
+    frEngineHooks().Calculate = [&](const std::string& e) -> rtl::TVariant {
         asked.push_back(e);
         return "<" + std::to_string(asked.size()) + ">";
     };

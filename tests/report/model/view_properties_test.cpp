@@ -349,7 +349,7 @@ protected:
     void SetUp() override {
         ModelTest::SetUp();
         // The expressions these tests pass are plain numbers or quoted text.
-        frServices().Calculate = [](const std::string& e) -> TVariant {
+        frEngineHooks().Calculate = [](const std::string& e) -> TVariant {
             if (e.size() >= 2 && e.front() == '\'') return e.substr(1, e.size() - 2);
             return rtl::StrToInt(e);
         };
@@ -394,7 +394,7 @@ TEST_F(Methods, NamesAreMatchedInUpperCaseOnly) {
 }
 
 TEST_F(Methods, AddWithoutAnEvaluatorIsAnError) {
-    frServices().Calculate = nullptr;
+    frEngineHooks().Calculate = nullptr;
     TfrMemoView memo;
     EXPECT_THROW(memo.CallMethod("MEMO.ADD", "'x'", {}, {}), EfrNoEvaluator);
 }
@@ -481,12 +481,12 @@ TEST_F(Resolve, FindsObjectsPagesAndSubProperties) {
     auto& line = page.Add<TfrLineView>();
     line.Name = "Line1";
     TfrLineView pageStandIn; // any object will do as a page here
-    frServices().FindObject = [&](const std::string& n) -> TfrView* {
+    frReportLookups().FindObject = [&](const std::string& n) -> TfrView* {
         for (auto& v : page.views)
             if (rtl::SameText(v->Name, n)) return v.get();
         return nullptr;
     };
-    frServices().FindPage = [&](int n) -> TfrObject* { return n == 2 ? &pageStandIn : nullptr; };
+    frReportLookups().FindPage = [&](int n) -> TfrObject* { return n == 2 ? &pageStandIn : nullptr; };
     frEngine().CurrentObject = &memo;
 
     auto [o1, p1] = ResolvePropertyOwner("Left");

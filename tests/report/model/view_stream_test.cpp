@@ -254,7 +254,7 @@ Bytes OldMemo() {
 
 TEST_F(OldVersions, Version21GetsAGeneratedNameWordWrapAndTheDefaultCharset) {
     int asked = 0;
-    frServices().FindObject = [&](const std::string& n) -> TfrView* {
+    frReportLookups().FindObject = [&](const std::string& n) -> TfrView* {
         ++asked;
         static TfrLineView taken;
         return n == "Memo1" ? &taken : nullptr;
@@ -437,11 +437,11 @@ TEST_F(Output, WritesTheKindAndTheWorkingTextAfterTheBeforePrintStep) {
     memo.Memo.SetText("template");
     memo.Tag = "[1+1]";
     memo.PreparedMode = true;
-    frServices().FireBeforePrint = [](rtl::TStringList& m, TfrView& v) {
+    frReportLookups().FireBeforePrint = [](rtl::TStringList& m, TfrView& v) {
         m.SetText("6901234567892");
         EXPECT_EQ(v.Name, "B");
     };
-    frServices().Calculate = [](const std::string& e) -> TVariant {
+    frEngineHooks().Calculate = [](const std::string& e) -> TVariant {
         EXPECT_EQ(e, "1+1");
         return 2;
     };
@@ -465,7 +465,7 @@ TEST_F(Output, HiddenByItsScriptWritesNothing) {
     TfrLineView line;
     line.BeforePrintScript.SetText("Visible := False");
     int runs = 0;
-    frServices().RunScript = [&](TfrView& v, const rtl::TStringList&) {
+    frEngineHooks().RunScript = [&](TfrView& v, const rtl::TStringList&) {
         ++runs;
         v.Visible = false;
     };

@@ -2,7 +2,7 @@
 
 #include "platform/print/test_cups.h"
 #include "platform/text/cp936.h"
-#include "report/output/printer.h"
+#include "report/printer/printer.h"
 
 #include <gtest/gtest.h>
 

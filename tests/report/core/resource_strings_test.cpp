@@ -1,4 +1,4 @@
-#include "report/engine/resource_strings.h"
+#include "report/core/resource_strings.h"
 
 #include "platform/text/cp936.h"
 

@@ -1,9 +1,9 @@
-#include "report/output/printer.h"
+#include "report/printer/printer.h"
 
 #include "platform/print/system_printer.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/text/cp936.h"
-#include "report/engine/resource_strings.h"
+#include "report/core/resource_strings.h"
 
 #include <algorithm>
 #include <cmath>
@@ -55,6 +55,8 @@ std::array<TPaperInfo, kPaperTableCount> MakePaperTable() {
 }
 
 std::unique_ptr<TfrPrinter> g_reportPrinter;
+// The system printer the process-wide printer was last made on.
+print::SystemPrinter* g_systemPrinter = nullptr;
 
 } // namespace
 
@@ -303,7 +305,17 @@ void TfrPrinter::Refresh() {
 }
 
 void InitReportPrinter(print::SystemPrinter* printer) {
+    // A reset makes the printer afresh on the same system printer, so every
+    // test or fuzz input starts from the same paper.
+    static const bool resetRegistered = [] {
+        frRegisterReset([] {
+            if (g_reportPrinter) InitReportPrinter(g_systemPrinter);
+        });
+        return true;
+    }();
+    (void)resetRegistered;
     PrinterReady = false;
+    g_systemPrinter = printer;
     g_reportPrinter = std::make_unique<TfrPrinter>();
     TfrPrinter& p = *g_reportPrinter;
     try {

@@ -6,6 +6,7 @@
 #include "platform/print/device_mode.h"
 #include "platform/print/paper_sizes.h"
 #include "platform/rtl/string_list.h"
+#include "report/core/process_state.h"
 
 #include <array>
 #include <cstdint>
@@ -110,16 +111,12 @@ private:
     void UseDefaultSourceOnly();
 };
 
-// The process-wide printer: created and attached to the system printer on
-// first use (or by InitReportPrinter). Without a usable printer the virtual
-// printer is current and DefaultPaperSize is -1.
-TfrPrinter& ReportPrinter();
+// The process-wide printer, ReportPrinter() with DefaultPaperSize and
+// PrinterReady, is declared with the other process-wide state in
+// report/core/process_state.h.
+
 // Creates (again) the process-wide printer on this system printer.
 void InitReportPrinter(print::SystemPrinter* printer);
 // Frees it; the next ReportPrinter() makes a new one.
 void DoneReportPrinter();
 
-// Paper code for new template pages.
-extern int DefaultPaperSize;
-// Set once the process-wide printer is initialised.
-extern bool PrinterReady;

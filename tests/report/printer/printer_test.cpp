@@ -1,9 +1,9 @@
-#include "report/output/printer.h"
+#include "report/printer/printer.h"
 
 #include "platform/print/system_printer.h"
 #include "platform/print/test_cups.h"
 #include "platform/text/cp936.h"
-#include "report/engine/resource_strings.h"
+#include "report/core/resource_strings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,8 @@
 #pragma once
-// String-table identifiers of the report objects' texts (band names, popup
-// items, placeholders and load errors). The texts live in the engine's table.
+// Identifiers of the string table's texts, one block per subsystem; the texts
+// themselves live in resource_strings.cpp.
 
+// Report objects: band names, popup items, placeholders and load errors.
 constexpr int frsBandNames = 55250; // + band type 0..22
 constexpr int frsStretched = 55280;
 constexpr int frsMemoFormat = 55281;
@@ -26,3 +27,9 @@ constexpr int frsKeepAspect = 55299;
 constexpr int frsPicturePlaceholder = 55300;
 constexpr int frsNonPluggedHead = 55301;
 constexpr int frsNonPluggedTail = 55302;
+
+// The report component's messages.
+constexpr int frsUnsupportedFormat = 55320;
+constexpr int frsErrorCaption = 55321;
+constexpr int frsPrinterError = 55322;
+constexpr int frsProgressOf = 55323;

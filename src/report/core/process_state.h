@@ -1,0 +1,235 @@
+#pragma once
+// Everything the report library keeps per process, in one place: the hooks
+// that upper layers install (grouped by who installs them) and the
+// process-wide variables, each with the reason it is process-wide.
+//
+// Only one report is loaded, built, previewed or designed at a time and
+// everything runs on the user-interface thread, so this state needs no locks.
+// Code below an upper layer reaches it only through these hooks; an unset
+// hook means that layer is absent (no evaluator, no window, no designer).
+//
+// frResetProcessState() gives tests and fuzz targets a clean state.
+
+#include "platform/rtl/string_list.h"
+#include "platform/rtl/variant.h"
+
+#include <QImage>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace rtl {
+class TStream;
+}
+
+class TfrBandRuntime;
+class TfrMemoView;
+class TfrObject;
+class TfrPage;
+class TfrPicture;
+class TfrPrinter;
+class TfrReport;
+class TfrView;
+class TfrViewPage;
+struct TfrBlobData;
+
+// ---------------------------------------------------------------------------
+// Hooks installed by the report component (model/report.cpp) whenever a
+// report becomes current: what objects look up through their report.
+
+struct TfrReportLookups {
+    // An object of the current report by name (all pages, letter case ignored).
+    std::function<TfrView*(const std::string& name)> FindObject;
+    // A page of the current report by number from 1.
+    std::function<TfrObject*(int pageNumber)> FindPage;
+    // The report's before-print step (blob loading, then OnBeforePrint).
+    std::function<void(rtl::TStringList& memo, TfrView& view)> FireBeforePrint;
+};
+
+TfrReportLookups& frReportLookups();
+
+// ---------------------------------------------------------------------------
+// Hooks the engine installs (engine/: parser, interpreter, memo layout, data
+// sets, band engine, export).
+
+struct TfrEngineHooks {
+    // Evaluates expression text through the current report (names, functions).
+    std::function<rtl::TVariant(const std::string& expression)> Calculate;
+    // Runs a view's before-print script.
+    std::function<void(TfrView& view, const rtl::TStringList& script)> RunScript;
+    // Compiles and runs a page's script.
+    std::function<void(TfrPage& page, const rtl::TStringList& script)> RunPageScript;
+    // Defines a named constant of the expression language.
+    std::function<void(const std::string& name, const rtl::TVariant& value)> DefineConstant;
+    // Reads the binary field a view is bound to; false when it has none.
+    std::function<bool(TfrView& view, TfrBlobData& field)> ReadBoundBlob;
+    // The running export filter, when there is one: receives the view and its place.
+    std::function<void(TfrView& view, int left, int top)> ExportToFilter;
+    // The engine extension block after marker 253 of a template; none by default.
+    std::function<void(rtl::TStream& stream)> ReadExtension;
+    std::function<void(rtl::TStream& stream)> WriteExtension;
+    std::function<void()> ClearExtension;
+
+    // Memo text layout: drawing the text inside OutputRect and the height
+    // measurements the band engine asks for.
+    std::function<void(TfrMemoView& memo)> DrawMemoText;
+    std::function<int(TfrMemoView& memo)> CalcMemoHeight;
+    std::function<int(TfrMemoView& memo)> MeasureMemoMinHeight;
+    std::function<int(TfrMemoView& memo)> MeasureMemoRemainder;
+};
+
+TfrEngineHooks& frEngineHooks();
+
+// ---------------------------------------------------------------------------
+// Hooks the graphical user interface installs (report_ui and the
+// application): boxes, dialogs and the event loop.
+
+struct TfrGuiHooks {
+    // A modal box with the error icon and an OK button.
+    std::function<void(const std::string& text, const std::string& caption)> ShowError;
+    // The password dialog; true when confirmed, with the typed text.
+    std::function<bool(std::string& password)> AskPassword;
+    // Lets the window system breathe during long operations.
+    std::function<void()> ProcessMessages;
+    // The progress window's label.
+    std::function<void(const std::string& text)> SetProgressText;
+    // The clock, as a date-time (days since 1899-12-30); unset, the system
+    // clock. Tests install a fixed one.
+    std::function<double()> Now;
+};
+
+TfrGuiHooks& frGuiHooks();
+
+// ---------------------------------------------------------------------------
+// Hooks the designer installs when it is shown (designer/): the editor
+// procedures objects open from the inspector and their popup menus, the
+// designer services their popup commands use, and the designer's look.
+
+using TfrEditorHook = std::function<void(TfrView& view)>;
+
+struct TfrDesignerEditorHooks {
+    TfrEditorHook EditTagHook;
+    TfrEditorHook EditMemoHook;
+    TfrEditorHook EditRestrictionsHook;
+    TfrEditorHook EditFontHook;
+    TfrEditorHook EditHighlightHook;
+    TfrEditorHook EditCrossSourceHook;
+    TfrEditorHook EditBandSourceHook;
+    TfrEditorHook EditPictureHook;
+    TfrEditorHook EditDataFieldHook;
+    // Shows the display-format dialog for the code and text; true on OK.
+    std::function<bool(int& formatCode, std::string& formatText)> EditFormatHook;
+
+    // Designer services used by the popup commands.
+    std::function<void()> RecordEditUndo;
+    std::function<void()> RefreshSelection;
+    std::function<std::vector<TfrView*>()> SelectedObjects;
+    // The page the designer shows.
+    std::function<TfrViewPage*()> DesignerPage;
+    // True when a dialog page's form already has a control of that name.
+    std::function<bool(const std::string& name)> DialogControlExists;
+    // The designer form: shows it modally for the report, returns its result.
+    std::function<int(TfrReport& report)> ShowDesigner;
+    // Writes the XML form of the template.
+    std::function<void(TfrReport& report, rtl::TStream& stream)> WriteXmlTemplate;
+
+    // Band look: the title tabs option and the hatch the band area is filled with.
+    bool ShowBandTitles = true;
+    QImage BandHatch;
+    // The placeholder picture of an empty picture object.
+    QImage EmptyPicture;
+};
+
+TfrDesignerEditorHooks& DesignerEditorHooks();
+
+// ---------------------------------------------------------------------------
+// Process-wide variables.
+
+struct TfrEngineState {
+    // Format version of the stream being read or written (template version
+    // byte): object records read it deep inside the template reader.
+    int Version = 25;
+    // Set while a report is built, previewed, printed or exported; objects
+    // then paint their output form instead of the designer form.
+    bool OutputMode = false;
+    // First pass of a two-pass build: nothing is painted.
+    bool ScriptPass = false;
+    // What is being worked on now: scripts and expressions name properties
+    // relative to them.
+    TfrObject* CurrentObject = nullptr;
+    TfrViewPage* CurrentPage = nullptr;
+    TfrBandRuntime* CurrentBand = nullptr;
+    // Unknown object classes met while loading, each followed by a CR.
+    bool LoadError = false;
+    std::string LoadErrorMessage;
+    // Character set of new and old-format text objects: the program speaks GB2312.
+    int DefaultCharset = 134;
+};
+
+// The engine state every object reads.
+TfrEngineState& frEngine();
+
+// The report being loaded, built, previewed or designed; null when none.
+// Only one report is worked on at a time, and objects reach their report's
+// names through it. SetCurReport (model/report.cpp) also installs the
+// report's lookups above.
+TfrReport* CurReport();
+void SetCurReport(TfrReport* report);
+// Sets only the pointer; for SetCurReport.
+void frSetCurrentReportPointer(TfrReport* report);
+
+// The number the next object made by the registry gets: object numbers are
+// unique within a process so prepared pages can refer back to objects.
+int32_t& frObjectIdCounter();
+
+// Pictures by the number the "PICTURE" property passes around: a script
+// holds a number, never an address.
+struct TfrPictureHandles {
+    std::unordered_map<int32_t, TfrPicture*> ByNumber;
+    int32_t Last = 0;
+};
+TfrPictureHandles& frPictureHandles();
+
+// The printer every page measures against and prints on: one current
+// printer per process, as the system has one printer list. Made and attached
+// to the system printer on first use (printer/printer.cpp); without a usable
+// printer the virtual printer is current and DefaultPaperSize is -1.
+TfrPrinter& ReportPrinter();
+// Paper code for new template pages: the current printer's paper at start-up.
+extern int DefaultPaperSize;
+// Set once the process-wide printer is made (synchronously, on first use).
+extern bool PrinterReady;
+
+// Process-wide objects of the layers above this one (the printer above; the
+// engine's shared parser and interpreter with their variables) register how
+// to reset themselves when they are first made.
+void frRegisterReset(std::function<void()> reset);
+
+// Clears every hook, variable and counter above and runs the registered
+// resets. Registered object kinds are kept (they are part of the program,
+// registered once at start-up), and so are the numbers of live pictures.
+void frResetProcessState();
+
+// ---------------------------------------------------------------------------
+// Calls through the hooks that several layers share.
+
+// Raised when an expression must be evaluated and no evaluator is installed.
+class EfrNoEvaluator : public std::logic_error {
+public:
+    EfrNoEvaluator() : std::logic_error("No expression evaluator is installed") {}
+};
+
+// Raised when a memo height is asked for and no text layout is installed.
+class EfrNoMemoLayout : public std::logic_error {
+public:
+    EfrNoMemoLayout() : std::logic_error("No memo text layout is installed") {}
+};
+
+// Evaluates through frEngineHooks().Calculate.
+rtl::TVariant frCalculate(const std::string& expression);
+
+// Date-time now, through the installed clock.
+double frNow();
