@@ -13,6 +13,7 @@ TFormatSettings TFormatSettings::ChineseDefaults() {
     s.LongTimeFormat = "H:mm:ss";
     s.TimeAMString = L("上午");
     s.TimePMString = L("下午");
+    s.CurrencyString = L("￥"); // the full-width sign: CP936 has no other
     static const char* const months[12] = {"一月", "二月", "三月", "四月", "五月",   "六月",
                                            "七月", "八月", "九月", "十月", "十一月", "十二月"};
     static const char* const days[7] = {"星期日", "星期一", "星期二", "星期三",

@@ -22,6 +22,12 @@ struct TFormatSettings {
     std::array<std::string, 12> LongMonthNames;
     std::array<std::string, 7> ShortDayNames; // Sunday first
     std::array<std::string, 7> LongDayNames;
+    // Currency text: the symbol, where it goes (0 "$1", 1 "1$", 2 "$ 1",
+    // 3 "1 $") and the sixteen classic negative layouts (2 is "$-1").
+    std::string CurrencyString;
+    int CurrencyFormat = 0;
+    int NegCurrFormat = 2;
+    int CurrencyDecimals = 2;
 
     static TFormatSettings ChineseDefaults();
 };

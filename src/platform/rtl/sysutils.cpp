@@ -1,5 +1,6 @@
 #include "platform/rtl/sysutils.h"
 
+#include "platform/rtl/float_format.h"
 #include "platform/rtl/locale.h"
 #include "platform/text/cp936.h"
 
@@ -194,28 +195,7 @@ double StrToFloat(std::string_view s) {
 }
 
 std::string FloatToStr(double value) {
-    if (std::isnan(value)) return "NAN";
-    if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
-    if (value == 0) return "0";
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15g", value);
-    std::string r;
-    for (const char* p = buf; *p; ++p) {
-        if (*p == '.') {
-            r.push_back(FormatSettings().DecimalSeparator);
-        } else if (*p == 'e') {
-            r.push_back('E');
-            ++p;
-            if (*p == '-') r.push_back('-');
-            ++p; // skip the sign
-            while (*p == '0' && p[1]) ++p;
-            r.append(p);
-            break;
-        } else {
-            r.push_back(*p);
-        }
-    }
-    return r;
+    return FloatToStrF(value, TFloatFormat::ffGeneral, 15, 0);
 }
 
 long long Round(double value) {
