@@ -5,8 +5,8 @@
 #include "platform/text/cp936.h"
 #include "platform/ui/dialogs.h"
 #include "report/model/report.h"
-#include "report/printer/printer.h"
 #include "report/output/printer_properties_form.h"
+#include "report/printer/printer.h"
 
 #include <QApplication>
 #include <QFileInfo>

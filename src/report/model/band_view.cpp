@@ -1,9 +1,9 @@
 #include "report/model/band_view.h"
 
 #include "platform/rtl/sysutils.h"
+#include "report/core/process_state.h"
 #include "report/core/resource_strings.h"
 #include "report/core/string_ids.h"
-#include "report/core/process_state.h"
 
 #include <algorithm>
 

@@ -146,7 +146,8 @@ std::pair<TfrObject*, std::string> ResolvePropertyOwner(const std::string& name)
                 object = frReportLookups().FindPage(number);
             property = tail;
         } else {
-            TfrObject* found = frReportLookups().FindObject ? frReportLookups().FindObject(head) : nullptr;
+            TfrObject* found =
+                frReportLookups().FindObject ? frReportLookups().FindObject(head) : nullptr;
             if (!found && object && object->FindProperty(head)) {
                 // "Font.Name": a sub-property of the current object.
             } else {

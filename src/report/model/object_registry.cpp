@@ -1,12 +1,12 @@
 #include "report/model/object_registry.h"
 
+#include "report/core/process_state.h"
 #include "report/core/resource_strings.h"
+#include "report/core/string_ids.h"
 #include "report/model/band_view.h"
 #include "report/model/line_view.h"
 #include "report/model/memo_view.h"
-#include "report/core/string_ids.h"
 #include "report/model/picture_view.h"
-#include "report/core/process_state.h"
 #include "report/model/sub_report_view.h"
 
 namespace {

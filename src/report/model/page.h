@@ -6,8 +6,8 @@
 #include "platform/gdi/colors.h"
 #include "platform/rtl/stream.h"
 #include "platform/rtl/string_list.h"
-#include "report/model/object.h"
 #include "report/core/process_state.h"
+#include "report/model/object.h"
 #include "report/model/view.h"
 #include "report/printer/printer.h"
 

@@ -1,6 +1,7 @@
 #include "report/model/page.h"
 
 #include "platform/print/paper_sizes.h"
+#include "platform/rtl/scoped_restore.h"
 #include "platform/rtl/sysutils.h"
 #include "report/core/resource_strings.h"
 #include "report/model/object_registry.h"
@@ -56,25 +57,6 @@ private:
     std::unordered_map<std::string, int> next_;
 };
 
-namespace {
-
-// While loading, the objects' own name search (which starts from 1 for each
-// object) finds nothing; the loader names them instead.
-class TfrQuietNameSearch {
-public:
-    TfrQuietNameSearch() : saved_(frReportLookups().FindObject) {
-        frReportLookups().FindObject = [](const std::string&) -> TfrView* { return nullptr; };
-    }
-    ~TfrQuietNameSearch() { frReportLookups().FindObject = saved_; }
-    TfrQuietNameSearch(const TfrQuietNameSearch&) = delete;
-    TfrQuietNameSearch& operator=(const TfrQuietNameSearch&) = delete;
-
-private:
-    std::function<TfrView*(const std::string&)> saved_;
-};
-
-} // namespace
-
 int TfrPages::Add() {
     auto page = std::make_unique<TfrPage>(DefaultPaperSize, 0, 0, print::kDefaultBin, 0);
     page->Name = FreePageName();
@@ -120,7 +102,10 @@ void TfrPages::LoadFromStream(rtl::TStream& stream) {
     if (printer == kVirtualPrinterMark) printer = LoadResourceString(kVirtualPrinterName);
     Report.SelectReportPrinter(printer);
 
-    TfrQuietNameSearch quiet;
+    // While loading, the objects' own name search (which starts from 1 for
+    // each object) finds nothing; the loader names them instead.
+    rtl::ScopedRestore<std::function<TfrView*(const std::string&)>> quietNameSearch(
+        frReportLookups().FindObject, [](const std::string&) -> TfrView* { return nullptr; });
     TfrLoadNames pageNames, objectNames;
     std::vector<std::string> missing;
     while (stream.Remaining() > 0) {

@@ -2,9 +2,9 @@
 
 #include "platform/rtl/sysutils.h"
 #include "platform/text/cp936.h"
+#include "report/core/process_state.h"
 #include "report/core/resource_strings.h"
 #include "report/core/string_ids.h"
-#include "report/core/process_state.h"
 
 #include <QFileInfo>
 

@@ -1,10 +1,11 @@
 #include "report/model/report.h"
 
+#include "platform/rtl/scoped_restore.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/text/cp936.h"
 #include "report/core/resource_strings.h"
-#include "report/model/object_registry.h"
 #include "report/core/string_ids.h"
+#include "report/model/object_registry.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -80,8 +81,7 @@ TfrReport::~TfrReport() {
 }
 
 void TfrReport::ShowError(const std::string& text) {
-    if (frGuiHooks().ShowError)
-        frGuiHooks().ShowError(text, LoadResourceString(frsErrorCaption));
+    if (frGuiHooks().ShowError) frGuiHooks().ShowError(text, LoadResourceString(frsErrorCaption));
 }
 
 bool TfrReport::LoadTemplateFile(const std::string& fileName) {
@@ -119,11 +119,7 @@ void TfrReport::ExportXmlTemplateFile(const std::string& fileName) {
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) name.erase(dot);
     name += ".fr3";
     rtl::TFileStream stream(name, rtl::fmCreate);
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{XmlExport};
-    XmlExport = true;
+    rtl::ScopedRestore<bool> xmlExport(XmlExport, true);
     SaveTemplateStream(stream);
     stream.Flush();
 }
@@ -294,7 +290,7 @@ bool TfrReport::ChangePrinter(int oldIndex, int newIndex) {
     } catch (const std::exception&) {
         if (frGuiHooks().ShowError)
             frGuiHooks().ShowError(LoadResourceString(frsPrinterError),
-                                      LoadResourceString(frsErrorCaption));
+                                   LoadResourceString(frsErrorCaption));
         try {
             printer.SelectPrinter(oldIndex);
         } catch (const std::exception&) {

@@ -1,11 +1,12 @@
 #include "report/model/view.h"
 
 #include "platform/rtl/locale.h"
+#include "platform/rtl/scoped_restore.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/text/cp936.h"
+#include "report/core/process_state.h"
 #include "report/core/resource_strings.h"
 #include "report/core/string_ids.h"
-#include "report/core/process_state.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,19 +19,6 @@ namespace {
 int RoundInt(double v) {
     return static_cast<int>(rtl::Round(v));
 }
-
-// Restores a field when the scope ends, also when an exception passes.
-template <class T> class KeepValue {
-public:
-    explicit KeepValue(T& field) : field_(field), saved_(field) {}
-    ~KeepValue() { field_ = saved_; }
-    KeepValue(const KeepValue&) = delete;
-    KeepValue& operator=(const KeepValue&) = delete;
-
-private:
-    T& field_;
-    T saved_;
-};
 
 bool IsCrossBand(const TfrView& band) {
     return band.FrameTyp >= 18 && band.FrameTyp <= 20;
@@ -332,7 +320,8 @@ QRegion TfrView::CreateClipRegion(bool enlarge) {
 }
 
 TfrView* TfrView::FindBandUnder() {
-    TfrViewPage* page = DesignerEditorHooks().DesignerPage ? DesignerEditorHooks().DesignerPage() : nullptr;
+    TfrViewPage* page =
+        DesignerEditorHooks().DesignerPage ? DesignerEditorHooks().DesignerPage() : nullptr;
     if (!page) return nullptr;
     TfrView* found = nullptr;
     for (int i = 0; i < page->ObjectCount(); ++i) {
@@ -357,9 +346,10 @@ void TfrView::StartPaint(gdi::Canvas* canvas) {
 void TfrView::ApplyBandAlign() {
     if (BandAlign == baNone) return;
     const TfrEngineState& st = frEngine();
-    TfrViewPage* page = st.OutputMode
-                            ? st.CurrentPage
-                            : (DesignerEditorHooks().DesignerPage ? DesignerEditorHooks().DesignerPage() : nullptr);
+    TfrViewPage* page =
+        st.OutputMode
+            ? st.CurrentPage
+            : (DesignerEditorHooks().DesignerPage ? DesignerEditorHooks().DesignerPage() : nullptr);
     if (!page) return;
     const int leftLimit = page->LeftLimit();
     const int rightLimit = page->RightLimit();
@@ -484,7 +474,7 @@ void TfrView::OutputToPage(rtl::TStream& stream) {
     if (runScript && BeforePrintScript.Count() > 0) runScript(*this, BeforePrintScript);
     if (!Visible) return;
 
-    KeepValue<std::string> keepTag(Tag);
+    rtl::ScopedRestore<std::string> keepTag(Tag);
     if (Tag.find('[') != std::string::npos) ExpandTag(Tag);
 
     if (const TfrBandRuntime* band = frEngine().CurrentBand) {
@@ -597,8 +587,7 @@ void TfrView::Assign(TfrView& source) {
     Selected = source.Selected;
     source.PreparedMode = false;
     PreparedMode = false;
-    KeepValue<int> keepVersion(frEngine().Version);
-    frEngine().Version = 25;
+    rtl::ScopedRestore<int> version(frEngine().Version, 25);
     rtl::TMemoryStream ms;
     source.WriteToStream(ms);
     ms.SetPosition(0);

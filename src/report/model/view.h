@@ -6,9 +6,9 @@
 #include "platform/gdi/canvas.h"
 #include "platform/rtl/stream.h"
 #include "report/core/process_state.h"
+#include "report/model/object.h"
 #include "report/model/popup_items.h"
 #include "report/model/view_context.h"
-#include "report/model/object.h"
 
 #include <QRegion>
 #include <cstdint>

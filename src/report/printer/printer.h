@@ -119,4 +119,3 @@ private:
 void InitReportPrinter(print::SystemPrinter* printer);
 // Frees it; the next ReportPrinter() makes a new one.
 void DoneReportPrinter();
-

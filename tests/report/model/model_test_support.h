@@ -3,9 +3,9 @@
 // a page to put objects on, and a builder for hand-made stream fixtures.
 
 #include "platform/rtl/stream.h"
+#include "report/core/process_state.h"
 #include "report/model/memo_view.h"
 #include "report/model/object_registry.h"
-#include "report/core/process_state.h"
 
 #include <gtest/gtest.h>
 #include <initializer_list>

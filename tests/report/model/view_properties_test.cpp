@@ -486,7 +486,9 @@ TEST_F(Resolve, FindsObjectsPagesAndSubProperties) {
             if (rtl::SameText(v->Name, n)) return v.get();
         return nullptr;
     };
-    frReportLookups().FindPage = [&](int n) -> TfrObject* { return n == 2 ? &pageStandIn : nullptr; };
+    frReportLookups().FindPage = [&](int n) -> TfrObject* {
+        return n == 2 ? &pageStandIn : nullptr;
+    };
     frEngine().CurrentObject = &memo;
 
     auto [o1, p1] = ResolvePropertyOwner("Left");
