@@ -22,8 +22,10 @@ void InitializeApplication() {
         ui::ShowMessage(QApplication::activeWindow(), ui::MsgKind::Error,
                         text::Cp936ToQString(text), text::Cp936ToQString(caption));
     };
+    // Only the name: a display name would make the window system append it to
+    // every window and message-box caption.
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
-    QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
+    QGuiApplication::setDesktopFileName(QStringLiteral("labelprint"));
 }
 
 int RunLabelApplication(QApplication& app) {

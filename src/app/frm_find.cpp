@@ -2,6 +2,7 @@
 
 #include "app/app_fonts.h"
 #include "app/frm_print.h"
+#include "app/statements.h"
 #include "app/text_util.h"
 
 #include <QCheckBox>
@@ -61,19 +62,11 @@ QString TfrmFind::BuildStatement() const {
     const QString T = TrimText(frmPrint_->ComboBox1->currentText());
     const QString B = TrimText(frmPrint_->ComboBox2->currentText());
     const QString L = TrimText(frmPrint_->ComboBox3->currentText());
-    const QString X = TrimText(Edit1->text());
-    const QString Y = TrimText(Edit2->text());
-    const QString Q = QStringLiteral("\"");
-
-    QString C;
-    if (CheckBox1->isChecked()) C = "[" + B + "] like " + Q + "%" + X + "%" + Q;
-    if (CheckBox2->isChecked()) {
-        const QString cond = "[" + L + "] like " + Q + "%" + Y + "%" + Q;
-        C = C.isEmpty() ? cond : C + " and " + cond;
-    }
-    QString S = "select [" + B + "] as [NUM],[" + L + "] as [Title] from [" + T + "]";
-    if (!C.isEmpty()) S += " where " + C;
-    return S;
+    // A ticked box with an empty text still narrows (to non-null values).
+    std::optional<QString> X, Y;
+    if (CheckBox1->isChecked()) X = TrimText(Edit1->text());
+    if (CheckBox2->isChecked()) Y = TrimText(Edit2->text());
+    return RecordsStatement(T, B, L, X, Y);
 }
 
 void TfrmFind::Button1Click() {

@@ -1,4 +1,5 @@
 #include "app/frm_print.h"
+#include "app/statements.h"
 
 #include "app/app_fonts.h"
 #include "app/data_source_model.h"
@@ -232,11 +233,14 @@ void TfrmPrint::Button1Click() {
     }
     ComboBox1->clear();
     for (const std::string& t : tables) ComboBox1->addItem(FromCp936(t));
+    // Qt would choose the first table on its own without the change handler
+    // running; the operator picks one.
+    ComboBox1->setCurrentIndex(-1);
 }
 
 void TfrmPrint::ComboBox1Change() {
     query_->Close();
-    query_->SetSQL(ToCp936("select * from [" + TrimText(ComboBox1->currentText()) + "]"));
+    query_->SetSQL(ToCp936(TableStatement(TrimText(ComboBox1->currentText()))));
     try {
         query_->Open();
         const std::vector<std::string> names = query_->GetFieldNames();
@@ -271,8 +275,7 @@ void TfrmPrint::Button2Click() {
         return;
     }
     // Not caught here: a failure reaches the general error display.
-    ReopenQuery("select [" + barcode + "] as [NUM],[" + label + "] as [Title] from [" + table +
-                "]");
+    ReopenQuery(RecordsStatement(table, barcode, label));
     ui::ShowInformation(this, QStringLiteral("数据表打开完毕"));
 }
 

@@ -89,15 +89,26 @@ private:
         SkipBlanks();
         if (Peek() == '[') {
             const std::size_t start = ++pos_;
-            while (pos_ < s_.size() && s_[pos_] != ']') {
+            std::string name;
+            for (;;) {
+                if (pos_ >= s_.size()) {
+                    pos_ = start - 1;
+                    Fail("missing ']' after a name");
+                }
+                if (s_[pos_] == ']') {
+                    // "]]" stands for one "]" inside the name (SQLite names may hold one).
+                    if (pos_ + 1 < s_.size() && s_[pos_ + 1] == ']') {
+                        name += ']';
+                        pos_ += 2;
+                        continue;
+                    }
+                    break;
+                }
                 if (s_[pos_] == '[') Fail("a name may not contain '['");
-                pos_ += UnitLength(s_, pos_);
+                const std::size_t n = UnitLength(s_, pos_);
+                name.append(s_.substr(pos_, n));
+                pos_ += n;
             }
-            if (pos_ >= s_.size()) {
-                pos_ = start - 1;
-                Fail("missing ']' after a name");
-            }
-            std::string name(s_.substr(start, pos_ - start));
             ++pos_;
             if (rtl::Trim(name).empty()) {
                 pos_ = start - 1;

@@ -3,8 +3,9 @@
 //   select * from [T]
 //   select [B] as [NUM],[L] as [Title] from [T]
 //   ... where [C] like "%x%" and [D] like "%y%"
-// Keywords ignore case; names may be bracketed or bare; texts take double or
-// single quotes (a doubled quote stands for one). Anything else is refused.
+// Keywords ignore case; names may be bracketed (a doubled "]" stands for one)
+// or bare; texts take double or single quotes (a doubled quote stands for
+// one). Anything else is refused.
 
 #include <string>
 #include <string_view>

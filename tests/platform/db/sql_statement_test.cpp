@@ -45,6 +45,8 @@ TEST(SqlStatement, ParsesTheProgramsStatements) {
         {"select [B] as [NUM],[L] as [Title] from [T] where [B] like \"%%\"",
          "B>NUM,L>Title|T|B~%%"},
         {"select\t*\r\nfrom\n[T]", "*|T|"},
+        // A doubled "]" inside brackets is one "]" of the name.
+        {"select [a]]b] as [NUM] from [x]]]]]", "a]b>NUM|x]]|"},
         // A trail byte of 0x5D (']') or 0x5B ('[') stays inside its character.
         {G("select [条码] as [NUM] from [货品表]"), G("条码>NUM|货品表|")},
         {"select [\x81\x5D\x81\x5B] from [T]", "\x81\x5D\x81\x5B|T|"},
