@@ -53,7 +53,7 @@ std::vector<std::string> ZintRows(const ZintCase& c) {
             const int value = byte.toInt(&ok, 16);
             if (!ok) return {}; // a message, not a dump
             // two hex digits a byte; a last lone digit holds four modules
-            for (int bit = byte.size() * 4 - 1; bit >= 0; --bit)
+            for (int bit = static_cast<int>(byte.size()) * 4 - 1; bit >= 0; --bit)
                 bits += (value >> bit) & 1 ? '1' : '0';
         }
         rows.push_back(bits.substr(0, bits.find_last_of('1') + 1));
