@@ -8,6 +8,21 @@
 #include <numbers>
 #include <vector>
 
+namespace {
+
+// Module widths a barcode accepts, in device units.
+constexpr int MinModul = 1;
+constexpr int MaxModul = 49;
+
+// Stores a changed value and tells the owner; an unchanged one changes nothing.
+template <class T> void ChangeAndNotify(TfrBarcode& barcode, T& field, const T& value) {
+    if (value == field) return;
+    field = value;
+    barcode.NotifyChange();
+}
+
+} // namespace
+
 TfrBarcode::TfrBarcode() = default;
 
 void TfrBarcode::Assign(const TfrBarcode* Source) {
@@ -33,58 +48,42 @@ void TfrBarcode::NotifyChange() {
 }
 
 void TfrBarcode::SetHeight(int Value) {
-    if (Value == FHeight) return;
-    FHeight = Value;
-    NotifyChange();
+    ChangeAndNotify(*this, FHeight, Value);
 }
 
 void TfrBarcode::SetText(const std::string& Value) {
     FSourceText = Value;
-    if (Value == FText) return;
-    FText = Value;
-    NotifyChange();
+    ChangeAndNotify(*this, FText, Value);
 }
 
 void TfrBarcode::SetTop(int Value) {
-    if (Value == FTop) return;
-    FTop = Value;
-    NotifyChange();
+    ChangeAndNotify(*this, FTop, Value);
 }
 
 void TfrBarcode::SetLeft(int Value) {
-    if (Value == FLeft) return;
-    FLeft = Value;
-    NotifyChange();
+    ChangeAndNotify(*this, FLeft, Value);
 }
 
 void TfrBarcode::SetModul(int Value) {
-    if (Value < 1 || Value > 49) return;
+    if (Value < MinModul || Value > MaxModul) return;
     FModul = Value;
     NotifyChange(); // even when unchanged
 }
 
 void TfrBarcode::SetRatio(double Value) {
-    if (Value == FRatio) return;
-    FRatio = Value;
-    NotifyChange();
+    ChangeAndNotify(*this, FRatio, Value);
 }
 
 void TfrBarcode::SetTyp(TfrBarcodeType Value) {
-    if (Value == FTyp) return;
-    FTyp = Value;
-    NotifyChange();
+    ChangeAndNotify(*this, FTyp, Value);
 }
 
 void TfrBarcode::SetCheckSum(bool Value) {
-    if (Value == FCheckSum) return;
-    FCheckSum = Value;
-    NotifyChange();
+    ChangeAndNotify(*this, FCheckSum, Value);
 }
 
 void TfrBarcode::SetAngle(double Value) {
-    if (Value == FAngle) return;
-    FAngle = Value;
-    NotifyChange();
+    ChangeAndNotify(*this, FAngle, Value);
 }
 
 std::string TfrBarcode::BuildPattern() {
@@ -119,7 +118,7 @@ void TfrBarcode::SetWidth(int Value) {
     const long long total = Width();
     if (total > 0) {
         const long long modul = FModul * static_cast<long long>(Value) / total;
-        if (modul >= 1 && modul <= 49) SetModul(static_cast<int>(modul));
+        if (modul >= MinModul && modul <= MaxModul) SetModul(static_cast<int>(modul));
     }
 }
 
@@ -163,9 +162,9 @@ void TfrBarcode::DrawPattern(gdi::Canvas& ACanvas, const std::string& Pattern) {
     const double a = FAngle / 180.0 * std::numbers::pi;
     const double s = std::sin(a);
     const double c = std::cos(a);
-    const int W = Width();
-    const int H = FHeight;
     const barcode::ElementWidths widths = barcode::ComputeElementWidths(FModul, FRatio);
+    const int W = barcode::PatternWidth(Pattern, widths);
+    const int H = FHeight;
 
     // Moves the rotated W x H box right of and below (Left, Top).
     int ox = FLeft;

@@ -22,6 +22,15 @@ const char* const EAN13Parity[10] = {"AAAAAA", "AABABB", "AABBAB", "AABBBA", "AB
 const char* const UPCEParity[10] = {"EEEooo", "EEoEoo", "EEooEo", "EEoooE", "EoEEoo",
                                     "EooEEo", "EoooEE", "EoEoEo", "EoEooE", "EooEoE"};
 
+// Guard patterns: bar, space, bar at the edges; space, bar, space, bar, space in the
+// centre; UPC-E ends with the centre guard and one more bar; add-ons start with a wide
+// bar, and a space and a bar separate their digits.
+const char* const EdgeGuard = "505";
+const char* const CentreGuard = "05050";
+const char* const UPCEEndGuard = "050505";
+const char* const AddOnStartGuard = "506";
+const char* const AddOnSeparator = "05";
+
 void AppendL(std::string& p, char digit) {
     p += CodeL[digit - '0'];
 }
@@ -51,20 +60,22 @@ std::string FixedLengthData(const EncodeJob& job, std::size_t n) {
     return data;
 }
 
-void AppendEAN8Or13Body(std::string& p, const std::string& d, const char* parity) {
-    // d: 8 or 13 digits; for 13 the first digit only selects the parity row
+// EAN-8, EAN-13 and UPC-A: guards around two halves, the left in L (or, by the parity
+// row, G) codes, the right in R codes. d: 8, 12 or 13 digits; with a parity row the
+// first digit only selects that row.
+void AppendEANBody(std::string& p, const std::string& d, const char* parity) {
     const std::size_t first = parity ? 1 : 0;
     const std::size_t half = (d.size() - first) / 2;
-    p += "505";
+    p += EdgeGuard;
     for (std::size_t i = 0; i < half; ++i) {
         if (parity && parity[i] == 'B')
             AppendG(p, d[first + i]);
         else
             AppendL(p, d[first + i]);
     }
-    p += "05050";
+    p += CentreGuard;
     for (std::size_t i = first + half; i < d.size(); ++i) AppendR(p, d[i]);
-    p += "505";
+    p += EdgeGuard;
 }
 
 // The UPC-A number a UPC-E symbol stands for (11 digits, no check digit).
@@ -93,23 +104,17 @@ std::string ExpandUPCE(char numberSystem, std::string_view s) {
 
 void EncodeEAN8(EncodeJob& job) {
     const std::string d = FixedLengthData(job, 8);
-    AppendEAN8Or13Body(job.pattern, d, nullptr); // Text keeps the trimmed input
+    AppendEANBody(job.pattern, d, nullptr); // Text keeps the trimmed input
 }
 
 void EncodeEAN13(EncodeJob& job) {
     job.text = FixedLengthData(job, 13);
-    AppendEAN8Or13Body(job.pattern, job.text, EAN13Parity[job.text[0] - '0']);
+    AppendEANBody(job.pattern, job.text, EAN13Parity[job.text[0] - '0']);
 }
 
 void EncodeUPC_A(EncodeJob& job) {
     job.text = FixedLengthData(job, 12);
-    const std::string& d = job.text;
-    std::string& p = job.pattern;
-    p += "505";
-    for (int i = 0; i < 6; ++i) AppendL(p, d[i]);
-    p += "05050";
-    for (int i = 6; i < 12; ++i) AppendR(p, d[i]);
-    p += "505";
+    AppendEANBody(job.pattern, job.text, nullptr);
 }
 
 void EncodeUPC_E(EncodeJob& job) {
@@ -133,14 +138,14 @@ void EncodeUPC_E(EncodeJob& job) {
 
     const char* parity = UPCEParity[check - '0'];
     std::string& p = job.pattern;
-    p += "505";
+    p += EdgeGuard;
     for (int i = 0; i < 6; ++i) {
         if ((parity[i] == 'E') != e1)
             AppendG(p, d[i]);
         else
             AppendL(p, d[i]);
     }
-    p += "050505";
+    p += UPCEEndGuard;
 }
 
 namespace {
@@ -157,9 +162,9 @@ void PadAddOn(EncodeJob& job, std::size_t n) {
 }
 
 void AppendAddOnDigits(std::string& p, std::string_view digits, const char* parity) {
-    p += "506";
+    p += AddOnStartGuard;
     for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0) p += "05";
+        if (i > 0) p += AddOnSeparator;
         if (parity[i] == 'E')
             AppendG(p, digits[i]);
         else

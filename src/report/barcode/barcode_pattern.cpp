@@ -41,9 +41,11 @@ namespace {
 // Wider than any printer needs, small enough that no sum of widths can overflow.
 constexpr int MaxElementWidth = 32767;
 
+// Check digits are computed over digits only; anything else is the
+// encoder's own failure, as for any numeric-only text.
 int DigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
-    return rtl::StrToInt(std::string_view(&c, 1)); // throws the conversion error
+    Fail("Barcode must be numeric");
 }
 
 } // namespace

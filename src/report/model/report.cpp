@@ -100,7 +100,7 @@ bool TfrReport::LoadTemplateFile(const std::string& fileName) {
     // A template that could not be read is not that file any more: saving
     // must not overwrite it with the empty page.
     if (result == TfrLoadResult::FormatError || result == TfrLoadResult::PasswordRejected)
-        FileName = "Untitled";
+        FileName = kUntitledFileName;
     else if (result != TfrLoadResult::Unsupported)
         FileName = fileName;
     return true;
@@ -161,7 +161,7 @@ TfrLoadResult TfrReport::LoadTemplateStream(rtl::TStream& stream) {
         const bool confirmed = frGuiHooks().AskPassword && frGuiHooks().AskPassword(typed);
         if (!confirmed || typed != InfoPassword) {
             ClearInfo();
-            FileName = "Untitled";
+            FileName = kUntitledFileName;
             ResetToEmptyPage();
             return TfrLoadResult::PasswordRejected;
         }
@@ -181,7 +181,9 @@ TfrLoadResult TfrReport::ReadTemplateBody(rtl::TStream& stream, bool withInfo,
     } catch (const EClassNotFound& e) {
         ShowError(NonPluggedComponentsMessage(e.what()));
         return TfrLoadResult::MissingComponents;
-    } catch (...) {
+    } catch (const rtl::EStreamError&) {
+        // Stream and format failures only: anything else (no memory, a
+        // missing engine part) is not the file's fault and propagates.
         ShowError(LoadResourceString(frsUnsupportedFormat));
         ResetToEmptyPage();
         return TfrLoadResult::FormatError;

@@ -47,6 +47,9 @@ enum class TfrLoadResult {
     PasswordRejected,  // one empty page
 };
 
+// The file name of a template that has no file (new, or not read from one).
+inline constexpr const char* kUntitledFileName = "Untitled";
+
 class TfrReport {
 public:
     TfrReport();
@@ -135,7 +138,7 @@ public:
     bool CancelRequested = false;
     bool KeepCurrentPrinter = false;
     bool DoublePass = false;
-    std::string FileName = "Untitled";
+    std::string FileName = kUntitledFileName;
     bool XmlExport = false;
     std::string InfoComment, InfoName, InfoAuthor;
     double InfoCreated = 0, InfoChanged = 0;
