@@ -58,16 +58,28 @@ public:
     TfrReport& operator=(const TfrReport&) = delete;
 
     // False, with nothing changed, when the file does not exist or cannot be
-    // opened for reading.
+    // opened for reading. A file that is read but refused is reported through
+    // frGuiHooks().ShowError and still gives true.
     bool LoadTemplateFile(const std::string& fileName);
+    // rtl::EStreamError when the file cannot be created or written.
     void SaveTemplateFile(const std::string& fileName);
+    // Writes "<name>.fr3"; rtl::EStreamError on a write failure,
+    // std::runtime_error when no XML writer is installed.
     void ExportXmlTemplateFile(const std::string& fileName);
+    // Never throws for what the stream holds: the result says what became of
+    // it. Failures that are not the stream's (no memory, a missing engine
+    // part) propagate.
     TfrLoadResult LoadTemplateStream(rtl::TStream& stream);
+    // rtl::EStreamError when the stream refuses the bytes or a limit of the
+    // format is exceeded (more than 256 pages with objects, 2 GB).
     void SaveTemplateStream(rtl::TStream& stream);
     void ClearTemplate();
     void ClearInfo();
 
+    // An unknown printer name keeps the current printer.
     void SelectReportPrinter(const std::string& printerName);
+    // False, after the error box, when the new printer cannot be selected:
+    // the old one (or the virtual printer) is current again.
     bool ChangePrinter(int oldIndex, int newIndex);
     TfrView* FindObject(const std::string& name) const;
     void FireBeforePrint(rtl::TStringList& memo, TfrView& view);
