@@ -336,7 +336,7 @@ private:
         case MDB_COMPLEX:
             return need(4) ? Value::FromInteger(GetInt(p, 4)) : Value();
         case MDB_MONEY:
-            return need(8) ? Value::FromFloat(GetInt(p, 8) / 10000.0) : Value();
+            return need(8) ? Value::FromFloat(static_cast<double>(GetInt(p, 8)) / 10000.0) : Value();
         case MDB_FLOAT: {
             if (!need(4)) return {};
             float f;
