@@ -23,6 +23,7 @@ struct Canvas::SavedState {
     std::optional<QRegion> clip;
     QTransform transform;
     std::optional<QRegion> metaClip;
+    int textDpi;
 };
 
 Canvas::Canvas() = default;
@@ -71,70 +72,104 @@ void Canvas::TextRect(const TRect& r, int x, int y, std::string_view text) {
 
 namespace {
 
-// Splits CP936 bytes into characters: a lead byte takes the byte after it.
-std::vector<std::string_view> SplitCharacters(std::string_view text) {
-    std::vector<std::string_view> chars;
-    chars.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        std::size_t n = 1;
-        if (text::IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) n = 2;
-        chars.push_back(text.substr(i, n));
-        i += n;
-    }
-    return chars;
-}
-
-// Windows' MulDiv: the product over the divisor, halves away from zero.
-int MulDiv(int a, int b, int c) {
-    if (c == 0) return 0;
-    const long long p = static_cast<long long>(a) * b;
-    const long long q = (std::llabs(p) * 2 + std::llabs(c)) / (2 * std::llabs(c));
-    return static_cast<int>(((p < 0) != (c < 0)) ? -q : q);
-}
-
 // Keeps absurd sizes from a damaged template from reaching the font engine.
 constexpr int kMaxCharHeight = 20000;
 
+int ClampedMulDiv(long long a, int b, int c) {
+    if (c == 0) return 0;
+    const long long p = a * b;
+    const long long q = (std::llabs(p) * 2 + std::llabs(c)) / (2 * std::llabs(c));
+    const long long r = ((p < 0) != (c < 0)) ? -q : q;
+    return static_cast<int>(std::clamp<long long>(r, -0x7FFFFFFFLL, 0x7FFFFFFFLL));
+}
+
 } // namespace
 
-int Canvas::CharHeightPixels(const TFont& font) {
-    int height = font.Height;
-    if (height == 0) height = font.Size != 0 ? -MulDiv(font.Size, PixelsPerInchY(), 72) : 0;
+int Canvas::LogicalCharHeight(const TFont& font) {
+    const int dpi = std::max(1, TextDpiY());
+    // No character may end up taller than kMaxCharHeight device pixels.
+    const int maxEm =
+        std::clamp(ClampedMulDiv(kMaxCharHeight, kMeasureDpi, dpi), 1, TextService::kMaxEm);
+    const bool fixed = UsesFixedTextMetrics();
+    TextService& service = TextService::Instance();
     int em;
-    if (height < 0) {
-        em = -height;
-    } else if (height > 0) {
-        // A cell height: scale by how much of the cell the character takes.
-        TFont probe = font;
-        probe.Height = -1000;
-        const TTextMetric m = FontMetricsFor(probe);
-        em = m.Height > 0 ? int(std::lround(height * 1000.0 / m.Height)) : height;
+    if (font.Height < 0) {
+        em = ClampedMulDiv(-static_cast<long long>(font.Height), kMeasureDpi, dpi);
+    } else if (font.Height > 0) {
+        em = service.EmForCellHeight(font.Name, font.Bold, font.Italic,
+                                     ClampedMulDiv(font.Height, kMeasureDpi, dpi), fixed);
+    } else if (font.Size > 0) {
+        em = ClampedMulDiv(font.Size, kMeasureDpi, 72);
+    } else if (font.Size < 0) {
+        em = service.EmForCellHeight(
+            font.Name, font.Bold, font.Italic,
+            ClampedMulDiv(-static_cast<long long>(font.Size), kMeasureDpi, 72), fixed);
     } else {
-        em = MulDiv(12, PixelsPerInchY(), 96); // the default character height
+        em = 12; // the default character height
+    }
+    return std::clamp(em, 1, maxEm);
+}
+
+int Canvas::CharHeightPixels(const TFont& font) {
+    const int dpi = TextDpiY();
+    int em;
+    if (font.Height < 0) {
+        em = static_cast<int>(
+            std::min<long long>(-static_cast<long long>(font.Height), kMaxCharHeight));
+    } else if (font.Height == 0 && font.Size > 0) {
+        em = ClampedMulDiv(font.Size, dpi, 72);
+    } else {
+        em = ClampedMulDiv(LogicalCharHeight(font), dpi, kMeasureDpi);
     }
     return std::clamp(em, 1, kMaxCharHeight);
 }
 
-std::vector<int> Canvas::Advances(std::string_view text, std::vector<std::string_view>* chars) {
-    std::vector<std::string_view> parts = SplitCharacters(text);
-    TFont font = font_;
-    font.Height = -CharHeightPixels(font_);
-    std::vector<int> advances;
-    advances.reserve(parts.size());
-    int breakIndex = 0;
-    for (std::string_view ch : parts) {
-        int a = CharAdvance(font, ch) + charExtra_;
-        if (justifyBreaks_ > 0 && ch.size() == 1 && ch[0] == ' ') {
-            a += justifyExtra_ / justifyBreaks_;
-            if (breakIndex < std::abs(justifyExtra_ % justifyBreaks_))
-                a += justifyExtra_ < 0 ? -1 : 1;
-            ++breakIndex;
-        }
-        advances.push_back(a);
-    }
-    if (chars) *chars = std::move(parts);
-    return advances;
+const Canvas::DeviceFont& Canvas::CurrentFont() {
+    const int dpiX = std::max(1, TextDpiX());
+    const int dpiY = std::max(1, TextDpiY());
+    if (deviceFont_.Face && deviceFontDpiX_ == dpiX && deviceFontDpiY_ == dpiY &&
+        deviceFontFor_.Height == font_.Height && deviceFontFor_.Size == font_.Size &&
+        deviceFontFor_.Bold == font_.Bold && deviceFontFor_.Italic == font_.Italic &&
+        deviceFontFor_.Escapement == font_.Escapement && deviceFontFor_.Name == font_.Name)
+        return deviceFont_;
+
+    const int em = LogicalCharHeight(font_);
+    TextService& service = TextService::Instance();
+    DeviceFont f;
+    f.Face = UsesFixedTextMetrics() ? service.FixedMetricsFont(em)
+                                    : service.Font(font_.Name, em, font_.Bold, font_.Italic);
+    // Text nearer to upright than to level runs along the device's y axis.
+    const double angle = (font_.Escapement % 3600) / 10.0 * 3.14159265358979323846 / 180.0;
+    const bool level = std::abs(std::cos(angle)) >= std::abs(std::sin(angle));
+    const int along = level ? dpiX : dpiY;
+    const int across = level ? dpiY : dpiX;
+    const TTextMetric& m = f.Face->Metrics();
+    f.Metrics.Height = MulDiv(m.Height, across, kMeasureDpi);
+    f.Metrics.Ascent = MulDiv(m.Ascent, across, kMeasureDpi);
+    f.Metrics.Descent = f.Metrics.Height - f.Metrics.Ascent;
+    f.Metrics.InternalLeading = MulDiv(m.InternalLeading, across, kMeasureDpi);
+    f.Metrics.ExternalLeading = MulDiv(m.ExternalLeading, across, kMeasureDpi);
+    f.Metrics.AveCharWidth = MulDiv(m.AveCharWidth, along, kMeasureDpi);
+    f.Metrics.MaxCharWidth = MulDiv(m.MaxCharWidth, along, kMeasureDpi);
+    f.AlongDpi = along;
+    f.PixelSize = double(f.Face->Em()) * across / kMeasureDpi;
+    f.XScale = double(along) / across;
+    deviceFont_ = std::move(f);
+    deviceFontFor_ = font_;
+    deviceFontDpiX_ = dpiX;
+    deviceFontDpiY_ = dpiY;
+    return deviceFont_;
+}
+
+void Canvas::TextLayout(std::string_view text, TextRun& run) {
+    const DeviceFont& f = CurrentFont();
+    f.Face->Layout(text, Spacing(), f.AlongDpi, run);
+}
+
+TextRun Canvas::TextLayout(std::string_view text) {
+    TextRun run;
+    TextLayout(text, run);
+    return run;
 }
 
 TPoint Canvas::AlignmentOffset(int width, const TTextMetric& m) const {
@@ -153,10 +188,8 @@ TPoint Canvas::AlignmentOffset(int width, const TTextMetric& m) const {
 }
 
 TSize Canvas::TextExtent(std::string_view text) {
-    const std::vector<int> advances = Advances(text, nullptr);
-    int width = 0;
-    for (int a : advances) width += a;
-    return TSize{width, TextMetrics().Height};
+    const DeviceFont& f = CurrentFont();
+    return TSize{f.Face->Width(text, Spacing(), f.AlongDpi), f.Metrics.Height};
 }
 
 TSize Canvas::MultiLineTextExtent(std::string_view text) {
@@ -184,9 +217,7 @@ TSize Canvas::MultiLineTextExtent(std::string_view text) {
 }
 
 TTextMetric Canvas::TextMetrics() {
-    TFont font = font_;
-    font.Height = -CharHeightPixels(font_);
-    return FontMetricsFor(font);
+    return CurrentFont().Metrics;
 }
 
 // --- Clipping -----------------------------------------------------------------
@@ -246,7 +277,8 @@ bool Canvas::RectVisible(const TRect& r) const {
 
 int Canvas::SaveDC() {
     saved_.push_back(SavedState{pen_, brush_, font_, bkMode_, bkColor_, charExtra_, justifyExtra_,
-                                justifyBreaks_, textAlign_, penPos_, clip_, transform_, metaClip_});
+                                justifyBreaks_, textAlign_, penPos_, clip_, transform_, metaClip_,
+                                textDpi_});
     return static_cast<int>(saved_.size());
 }
 
@@ -270,6 +302,7 @@ bool Canvas::RestoreDC(int level) {
     clip_ = std::move(s.clip);
     transform_ = s.transform;
     metaClip_ = std::move(s.metaClip);
+    textDpi_ = s.textDpi;
     if (transformDiffers) TransformChanged();
     ClipChanged();
     return true;
@@ -284,6 +317,7 @@ void Canvas::StretchDraw(const TRect& target, const Metafile& metafile) {
     // the clip it was played into.
     metaClip_ = clip_;
     transform_ = local * transform_;
+    textDpi_ = metafile.Dpi();
     TransformChanged();
     pen_ = TPen{};
     brush_ = TBrush{};

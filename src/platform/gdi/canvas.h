@@ -23,7 +23,9 @@
 // RecordingCanvas (records every call; also the metafile canvas).
 
 #include "platform/gdi/colors.h"
+#include "platform/gdi/font.h"
 #include "platform/gdi/geometry.h"
+#include "platform/gdi/text_service.h"
 
 #include <QImage>
 #include <QRegion>
@@ -72,23 +74,6 @@ struct TBrush {
     }
 };
 
-constexpr int DEFAULT_CHARSET = 1;
-constexpr int GB2312_CHARSET = 134;
-
-struct TFont {
-    std::string Name = "Arial"; // CP936; resolved through the font substitution table
-    int Size = 10;              // points, used when Height is 0
-    int Height = 0;             // pixels: < 0 character height, > 0 cell height
-    bool Bold = false;
-    bool Italic = false;
-    bool Underline = false;
-    bool StrikeOut = false;
-    TColor Color = clBlack;
-    int CharSet = DEFAULT_CHARSET; // kept for the template; glyphs come from the font
-    int Escapement = 0;            // tenths of a degree, counter-clockwise
-    friend bool operator==(const TFont&, const TFont&) = default;
-};
-
 enum TBkMode { bkTransparent, bkOpaque };
 
 // SetTextAlign flags: the reference point of TextOut is the cell's
@@ -104,18 +89,6 @@ constexpr unsigned TA_BASELINE = 24;
 constexpr unsigned ETO_OPAQUE = 2;        // fill the rectangle with the background colour first
 constexpr unsigned ETO_CLIPPED = 4;       // clip the text to the rectangle
 constexpr unsigned ETO_RTLREADING = 0x80; // right-to-left reading order
-
-// Font metrics in device pixels, as the old TEXTMETRIC reported them.
-struct TTextMetric {
-    int Height = 0; // Ascent + Descent
-    int Ascent = 0;
-    int Descent = 0;
-    int InternalLeading = 0; // Height - character height
-    int ExternalLeading = 0;
-    int AveCharWidth = 0;
-    int MaxCharWidth = 0;
-    friend bool operator==(const TTextMetric&, const TTextMetric&) = default;
-};
 
 enum TStretchMode {
     smColorOnColor, // nearest pixel: what the screen did
@@ -196,6 +169,15 @@ public:
 
     // Measuring in device pixels with the current font, character extra and
     // justification. The extent of rotated text is along its own direction.
+    // Every canvas measures on the 96-dpi surface of the TextService and
+    // scales the result to its resolution, so the same text gives the same
+    // figures on screen, printer, PDF and recorder alike (see text_service.h).
+    //
+    // Where output places each character: byte offsets, left edges and the
+    // total width, along the text. Layout code keeps these running sums
+    // instead of measuring growing prefixes.
+    TextRun TextLayout(std::string_view text);
+    void TextLayout(std::string_view text, TextRun& run);
     TSize TextExtent(std::string_view text);
     int TextWidth(std::string_view text) { return TextExtent(text).cx; }
     int TextHeight(std::string_view text) { return TextExtent(text).cy; }
@@ -239,19 +221,29 @@ public:
         return TRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
     }
 
+    // The font's character height in logical (96-dpi) pixels on this canvas:
+    // a Height in pixels is converted from the canvas's resolution, a Size in
+    // points is taken at 96 dpi directly.
+    int LogicalCharHeight(const TFont& font);
+
 protected:
-    // How a font looks at this device: its metrics and whole-pixel advances.
-    virtual TTextMetric FontMetricsFor(const TFont& font) = 0;
-    // Advance of one character (one or two CP936 bytes) without any extras.
-    virtual int CharAdvance(const TFont& font, std::string_view character) = 0;
+    // The current font as this canvas measures and draws it.
+    struct DeviceFont {
+        FontHandle Face;      // on the 96-dpi measuring surface
+        TTextMetric Metrics;  // in device pixels
+        int AlongDpi = 96;    // resolution along the text: runs are laid out for it
+        double PixelSize = 0; // the em in device pixels, across the text
+        double XScale = 1;    // along / across resolution (1 on square pixels)
+    };
+    const DeviceFont& CurrentFont();
+    TextSpacing Spacing() const { return TextSpacing{charExtra_, justifyExtra_, justifyBreaks_}; }
+    // True where text uses the recorder's fixed metrics instead of fonts.
+    virtual bool UsesFixedTextMetrics() const { return false; }
     // Called whenever the clip region changed (including restores).
     virtual void ClipChanged() {}
     // Logical-to-device mapping while a metafile plays; identity otherwise.
     virtual void TransformChanged() {}
 
-    // Per-character advances of `text` including character extra and
-    // justification, as output and measuring use them.
-    std::vector<int> Advances(std::string_view text, std::vector<std::string_view>* chars);
     // Where a text cell of `width` starts relative to the reference point,
     // along the text's own axes, for the current SetTextAlign flags.
     TPoint AlignmentOffset(int width, const TTextMetric& m) const;
@@ -262,6 +254,10 @@ protected:
 private:
     struct SavedState;
     void SyncBackgroundToBrush();
+    // The resolution text is scaled for: the device's, or while a metafile
+    // plays, the one it was recorded at (its coordinates are its own).
+    int TextDpiX() const { return textDpi_ > 0 ? textDpi_ : PixelsPerInchX(); }
+    int TextDpiY() const { return textDpi_ > 0 ? textDpi_ : PixelsPerInchY(); }
 
     TPen pen_;
     TBrush brush_;
@@ -278,7 +274,13 @@ private:
     // may not paint outside of.
     QTransform transform_;
     std::optional<QRegion> metaClip_;
+    int textDpi_ = 0;
     std::vector<SavedState> saved_;
+    // The last font resolved, for as long as nothing it depends on changes.
+    TFont deviceFontFor_;
+    int deviceFontDpiX_ = 0;
+    int deviceFontDpiY_ = 0;
+    DeviceFont deviceFont_;
 };
 
 } // namespace gdi

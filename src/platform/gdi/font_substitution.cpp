@@ -12,6 +12,7 @@ namespace {
 
 const QString kSerifCjk = QStringLiteral("Noto Serif CJK SC");
 const QString kSansCjk = QStringLiteral("Noto Sans CJK SC");
+const QString kMonoCjk = QStringLiteral("Noto Sans Mono CJK SC");
 
 // Vertical metrics of the Windows faces (units of the character height):
 // 宋体 and 黑体 share 220/256 above and 36/256 below the baseline.
@@ -28,19 +29,23 @@ QString NormalizedName(const QString& name) {
 
 const std::vector<FontSubstitution>& FontSubstitutionTable() {
     static const std::vector<FontSubstitution> table = {
-        {QStringLiteral("宋体"), {kSerifCjk, kSongAscent, kSongDescent, 0.5}},
-        {QStringLiteral("SimSun"), {kSerifCjk, kSongAscent, kSongDescent, 0.5}},
-        {QStringLiteral("新宋体"), {kSerifCjk, kSongAscent, kSongDescent, 0.5}},
-        {QStringLiteral("NSimSun"), {kSerifCjk, kSongAscent, kSongDescent, 0.5}},
-        {QStringLiteral("黑体"), {kSansCjk, kSongAscent, kSongDescent, 0.5}},
-        {QStringLiteral("SimHei"), {kSansCjk, kSongAscent, kSongDescent, 0.5}},
-        {QStringLiteral("微软雅黑"), {kSansCjk, 2167.0 / 2048.0, 536.0 / 2048.0, 0.5}},
-        {QStringLiteral("Microsoft YaHei"), {kSansCjk, 2167.0 / 2048.0, 536.0 / 2048.0, 0.5}},
-        {QStringLiteral("MS Sans Serif"), {kSansCjk, 1.0, 2.0 / 11.0, 5.0 / 11.0}},
-        {QStringLiteral("Tahoma"), {kSansCjk, 2049.0 / 2048.0, 423.0 / 2048.0, 1000.0 / 2048.0}},
-        {QStringLiteral("Arial"), {QStringLiteral("Liberation Sans"), 0.0, 0.0, 0.0}},
-        {QStringLiteral("Times New Roman"), {QStringLiteral("Liberation Serif"), 0.0, 0.0, 0.0}},
-        {QStringLiteral("Courier New"), {QStringLiteral("Liberation Mono"), 0.0, 0.0, 0.0}},
+        {QStringLiteral("宋体"), {kSerifCjk, kSongAscent, kSongDescent, 0.5, true, kMonoCjk}},
+        {QStringLiteral("SimSun"), {kSerifCjk, kSongAscent, kSongDescent, 0.5, true, kMonoCjk}},
+        {QStringLiteral("新宋体"), {kSerifCjk, kSongAscent, kSongDescent, 0.5, true, kMonoCjk}},
+        {QStringLiteral("NSimSun"), {kSerifCjk, kSongAscent, kSongDescent, 0.5, true, kMonoCjk}},
+        {QStringLiteral("黑体"), {kSansCjk, kSongAscent, kSongDescent, 0.5, true, kMonoCjk}},
+        {QStringLiteral("SimHei"), {kSansCjk, kSongAscent, kSongDescent, 0.5, true, kMonoCjk}},
+        {QStringLiteral("微软雅黑"), {kSansCjk, 2167.0 / 2048.0, 536.0 / 2048.0, 0.5, false, {}}},
+        {QStringLiteral("Microsoft YaHei"),
+         {kSansCjk, 2167.0 / 2048.0, 536.0 / 2048.0, 0.5, false, {}}},
+        {QStringLiteral("MS Sans Serif"), {kSansCjk, 1.0, 2.0 / 11.0, 5.0 / 11.0, false, {}}},
+        {QStringLiteral("Tahoma"),
+         {kSansCjk, 2049.0 / 2048.0, 423.0 / 2048.0, 1000.0 / 2048.0, false, {}}},
+        {QStringLiteral("Arial"), {QStringLiteral("Liberation Sans"), 0.0, 0.0, 0.0, false, {}}},
+        {QStringLiteral("Times New Roman"),
+         {QStringLiteral("Liberation Serif"), 0.0, 0.0, 0.0, false, {}}},
+        {QStringLiteral("Courier New"),
+         {QStringLiteral("Liberation Mono"), 0.0, 0.0, 0.0, false, {}}},
     };
     return table;
 }
@@ -53,15 +58,21 @@ FontSubstitute SubstituteFont(const QString& name) {
     if (!key.isEmpty()) {
         const QStringList families = QFontDatabase::families();
         for (const QString& family : families) {
-            if (family.toCaseFolded() == key) return FontSubstitute{family, 0.0, 0.0, 0.0};
+            if (family.toCaseFolded() == key)
+                return FontSubstitute{family, 0.0, 0.0, 0.0, false, {}};
         }
     }
-    // Unknown faces get the Song metrics: most templates name a Chinese face.
-    return FontSubstitute{kSansCjk, kSongAscent, kSongDescent, 0.5};
+    // Unknown faces get the Song metrics and pitch: most templates name a
+    // Chinese face, and Windows maps a missing face to 宋体 on a Chinese system.
+    return FontSubstitute{kSansCjk, kSongAscent, kSongDescent, 0.5, true, kMonoCjk};
 }
 
 FontSubstitute SubstituteFont(std::string_view cp936Name) {
     return SubstituteFont(text::Cp936ToQString(cp936Name));
+}
+
+QString ChineseFallbackFamily() {
+    return kSansCjk;
 }
 
 void InstallFontSubstitutions() {

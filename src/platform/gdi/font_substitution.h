@@ -17,6 +17,13 @@ struct FontSubstitute {
     double Ascent = 0.0;
     double Descent = 0.0;
     double AveCharWidth = 0.0; // likewise for the average character width
+    // The Windows face is a fixed-pitch Chinese face: a single-byte character
+    // advances half an em and a double-byte one a whole em, whatever the
+    // substitute's own advances, so text wraps where it did.
+    bool FixedPitch = false;
+    // Where those faces take their single-byte glyphs from: a face whose
+    // Latin letters are drawn for half-em cells.
+    QString HalfWidthFamily;
 };
 
 struct FontSubstitution {
@@ -33,6 +40,9 @@ const std::vector<FontSubstitution>& FontSubstitutionTable();
 // Chinese text always has glyphs.
 FontSubstitute SubstituteFont(const QString& name);
 FontSubstitute SubstituteFont(std::string_view cp936Name);
+
+// Draws the characters a substitute has no glyph for (Chinese in Arial).
+QString ChineseFallbackFamily();
 
 // Registers the table with QFont::insertSubstitutions; call once at start-up
 // after the QGuiApplication exists.

@@ -23,11 +23,14 @@ struct CanvasRecord {
 class Metafile {
 public:
     Metafile() = default;
-    Metafile(int width, int height, std::vector<CanvasRecord> records)
-        : width_(width), height_(height), records_(std::move(records)) {}
+    // `dpi` is the resolution the picture was recorded at: its font heights
+    // are pixels of that resolution.
+    Metafile(int width, int height, std::vector<CanvasRecord> records, int dpi = 96)
+        : width_(width), height_(height), dpi_(dpi > 0 ? dpi : 96), records_(std::move(records)) {}
 
     int Width() const { return width_; }
     int Height() const { return height_; }
+    int Dpi() const { return dpi_; }
     bool IsEmpty() const { return records_.empty(); }
     const std::vector<CanvasRecord>& Records() const { return records_; }
 
@@ -39,6 +42,7 @@ public:
 private:
     int width_ = 0;
     int height_ = 0;
+    int dpi_ = 96;
     std::vector<CanvasRecord> records_;
 };
 

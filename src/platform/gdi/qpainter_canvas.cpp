@@ -4,7 +4,6 @@
 
 #include <QPaintEngine>
 #include <QPainterPath>
-#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -320,24 +319,13 @@ void QPainterCanvas::InvertRect(const TRect& r) {
     painter_->restore();
 }
 
-TTextMetric QPainterCanvas::FontMetricsFor(const TFont& font) {
-    return fonts_.FaceFor(font).Metrics;
-}
-
-int QPainterCanvas::CharAdvance(const TFont& font, std::string_view character) {
-    return fonts_.Advance(font, character);
-}
-
 void QPainterCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rect,
                                 std::string_view text) {
-    TFont font = Font();
-    font.Height = -CharHeightPixels(Font());
-    FontEngine::Face& face = fonts_.FaceFor(font);
-    std::vector<std::string_view> chars;
-    const std::vector<int> advances = Advances(text, &chars);
-    int width = 0;
-    for (int a : advances) width += a;
-    const TTextMetric& m = face.Metrics;
+    const TFont& font = Font();
+    const DeviceFont& f = CurrentFont();
+    const TTextMetric& m = f.Metrics;
+    TextLayout(text, run_);
+    const int width = run_.Width;
 
     painter_->save();
     painter_->setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -355,41 +343,29 @@ void QPainterCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rec
     if (BkMode() == bkOpaque && !text.empty())
         painter_->fillRect(QRectF(0, 0, width, m.Height), ToQColor(BkColor()));
 
+    // Our own glyph placement: every glyph where the measurement put it.
     const QColor color = ToQColor(font.Color);
-    painter_->setPen(color);
-    painter_->setFont(face.Font);
-    if (options & ETO_RTLREADING) {
-        QFont spaced = face.Font;
-        spaced.setLetterSpacing(QFont::AbsoluteSpacing, TextCharacterExtra());
-        if (JustificationBreaks() > 0)
-            spaced.setWordSpacing(double(JustificationExtra()) / JustificationBreaks());
-        QTextLayout layout(text::Cp936ToQString(text), spaced);
-        QTextOption option;
-        option.setTextDirection(Qt::RightToLeft);
-        option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        QTextLine line = layout.createLine();
-        if (line.isValid()) line.setLineWidth(1.0e6);
-        layout.endLayout();
-        // Right-to-left text still occupies the cell starting at the reference point.
-        if (line.isValid()) layout.draw(painter_, QPointF(0, m.Ascent - line.ascent()));
-    } else {
-        int pos = 0;
-        for (std::size_t i = 0; i < chars.size(); ++i) {
-            painter_->drawText(QPointF(pos, m.Ascent), text::Cp936ToQString(chars[i]));
-            pos += advances[i];
-        }
+    const PlacedGlyphs glyphs = f.Face->Glyphs(text, run_, f.PixelSize, m.Ascent, f.XScale,
+                                               (options & ETO_RTLREADING) != 0);
+    if (!glyphs.Runs.empty()) {
+        painter_->save();
+        if (f.XScale != 1.0) painter_->scale(f.XScale, 1.0);
+        painter_->setPen(color);
+        for (const QGlyphRun& run : glyphs.Runs) painter_->drawGlyphRun(QPointF(0, 0), run);
+        painter_->restore();
     }
     // Underline and strike-out run under the whole text, spacing included.
     if ((font.Underline || font.StrikeOut) && width > 0) {
-        const qreal lw = std::max<qreal>(1.0, std::round(face.LineWidth));
+        const double scale = f.PixelSize / f.Face->Em();
+        const qreal lw = std::max<qreal>(1.0, std::round(f.Face->LineThickness() * scale));
         if (font.Underline)
-            painter_->fillRect(QRectF(0, std::round(m.Ascent + face.UnderlinePos), width, lw),
-                               color);
+            painter_->fillRect(
+                QRectF(0, std::round(m.Ascent + f.Face->UnderlinePosition() * scale), width, lw),
+                color);
         if (font.StrikeOut)
-            painter_->fillRect(QRectF(0, std::round(m.Ascent - face.StrikeOutPos), width, lw),
-                               color);
+            painter_->fillRect(
+                QRectF(0, std::round(m.Ascent - f.Face->StrikeOutPosition() * scale), width, lw),
+                color);
     }
     painter_->restore();
 }

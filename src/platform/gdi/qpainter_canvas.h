@@ -3,7 +3,6 @@
 // QPdfWriter. It draws in the painter's coordinates as device pixels.
 
 #include "platform/gdi/canvas.h"
-#include "platform/gdi/font_engine.h"
 
 #include <QPainter>
 #include <memory>
@@ -42,8 +41,6 @@ public:
     using Canvas::StretchDraw;
 
 protected:
-    TTextMetric FontMetricsFor(const TFont& font) override;
-    int CharAdvance(const TFont& font, std::string_view character) override;
     void ClipChanged() override;
     void TransformChanged() override;
 
@@ -62,7 +59,7 @@ private:
     QTransform initial_;
     int dpiX_ = 96;
     int dpiY_ = 96;
-    FontEngine fonts_;
+    TextRun run_; // reused by every text output
 };
 
 } // namespace gdi

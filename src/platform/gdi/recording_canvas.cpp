@@ -268,9 +268,8 @@ void RecordingCanvas::InvertRect(const TRect& r) {
 void RecordingCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rect,
                                  std::string_view text) {
     const State st = Snapshot();
-    const TTextMetric m = FontMetricsFor(st.font);
-    int width = 0;
-    for (int a : Advances(text, nullptr)) width += a;
+    const TTextMetric m = TextMetrics();
+    const int width = TextWidth(text);
 
     // The rotated cell, for the bounds.
     const TPoint offset = AlignmentOffset(width, m);
@@ -351,24 +350,6 @@ void RecordingCanvas::ClipChanged() {
             c.RemoveClipRegion();
         }
     });
-}
-
-TTextMetric RecordingCanvas::FontMetricsFor(const TFont& font) {
-    if (metrics_ == TextMetricsSource::Fonts) return fonts_.FaceFor(font).Metrics;
-    const int n = std::max(1, -font.Height);
-    TTextMetric m;
-    m.Height = n;
-    m.Descent = n / 5;
-    m.Ascent = n - m.Descent;
-    m.AveCharWidth = (n + 1) / 2;
-    m.MaxCharWidth = n;
-    return m;
-}
-
-int RecordingCanvas::CharAdvance(const TFont& font, std::string_view character) {
-    if (metrics_ == TextMetricsSource::Fonts) return fonts_.Advance(font, character);
-    const int n = std::max(1, -font.Height);
-    return character.size() >= 2 ? n : (n + 1) / 2;
 }
 
 MetafileCanvas::MetafileCanvas(int width, int height, int dpi)

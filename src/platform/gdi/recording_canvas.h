@@ -4,7 +4,6 @@
 // records replay onto another canvas, which makes it the metafile canvas too.
 
 #include "platform/gdi/canvas.h"
-#include "platform/gdi/font_engine.h"
 #include "platform/gdi/metafile.h"
 
 #include <functional>
@@ -19,8 +18,9 @@ enum class TextMetricsSource {
     // N, Height = N, Ascent = N - N / 5, Descent = N / 5, no leading, a
     // single-byte character is (N + 1) / 2 wide and a double-byte one N.
     Fixed,
-    // The metrics of the real (substituted) fonts, as QPainterCanvas measures:
-    // for pictures that will be played onto a real device.
+    // The metrics of the real (substituted) fonts, exactly as QPainterCanvas
+    // measures (both go through the TextService): for pictures that will be
+    // played onto a real device, and for layout tests.
     Fonts
 };
 
@@ -57,8 +57,7 @@ public:
     void StretchDraw(const TRect& target, const Metafile& metafile) override;
 
 protected:
-    TTextMetric FontMetricsFor(const TFont& font) override;
-    int CharAdvance(const TFont& font, std::string_view character) override;
+    bool UsesFixedTextMetrics() const override { return metrics_ == TextMetricsSource::Fixed; }
     void ClipChanged() override;
 
 private:
@@ -71,7 +70,6 @@ private:
     int dpiX_;
     int dpiY_;
     TSize deviceSize_;
-    FontEngine fonts_;
     std::vector<CanvasRecord> records_;
 };
 
@@ -80,7 +78,7 @@ private:
 class MetafileCanvas : public RecordingCanvas {
 public:
     MetafileCanvas(int width, int height, int dpi = 96);
-    Metafile GetMetafile() const { return Metafile(width_, height_, Records()); }
+    Metafile GetMetafile() const { return Metafile(width_, height_, Records(), PixelsPerInchY()); }
 
 private:
     int width_;
