@@ -13,6 +13,10 @@
 // - a font's Height, when non-zero, is in pixels: negative is the character
 //   (em) height, positive the cell height; with Height 0 the Size in points is
 //   converted at the device's vertical resolution;
+// - text is measured and its glyphs placed by the TextService at 96 dpi (the
+//   character height rounded to whole 96-dpi pixels) and scaled to the device,
+//   so every device gives the same line breaks and proportional positions;
+//   character extra and justification are device pixels;
 // - as on the old canvas, choosing a solid brush makes the background opaque in
 //   the brush colour, any other brush makes it transparent; SetBkMode and
 //   SetBkColor afterwards override that until the brush changes again. The

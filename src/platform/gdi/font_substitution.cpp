@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QStringList>
+#include <algorithm>
 
 namespace gdi {
 
@@ -62,9 +63,14 @@ FontSubstitute SubstituteFont(const QString& name) {
                 return FontSubstitute{family, 0.0, 0.0, 0.0, false, {}};
         }
     }
-    // Unknown faces get the Song metrics and pitch: most templates name a
-    // Chinese face, and Windows maps a missing face to 宋体 on a Chinese system.
-    return FontSubstitute{kSansCjk, kSongAscent, kSongDescent, 0.5, true, kMonoCjk};
+    // Unknown faces get the Song metrics: most templates name a Chinese face.
+    // Chinese faces (a Chinese name, or a GB2312 one) are fixed pitch on
+    // Windows like 宋体; a Latin name keeps the substitute's own advances.
+    const bool chinese =
+        key.endsWith(QStringLiteral("_gb2312")) ||
+        std::any_of(key.begin(), key.end(), [](QChar c) { return c.unicode() >= 0x80; });
+    if (chinese) return FontSubstitute{kSansCjk, kSongAscent, kSongDescent, 0.5, true, kMonoCjk};
+    return FontSubstitute{kSansCjk, kSongAscent, kSongDescent, 0.5, false, {}};
 }
 
 FontSubstitute SubstituteFont(std::string_view cp936Name) {

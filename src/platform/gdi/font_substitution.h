@@ -37,7 +37,8 @@ const std::vector<FontSubstitution>& FontSubstitutionTable();
 // Windows names compare without regard to letter case; a leading '@' (the
 // vertical variant) is ignored. A name outside the table that is itself an
 // installed family is used as it is; any other name gets Noto Sans CJK SC, so
-// Chinese text always has glyphs.
+// Chinese text always has glyphs, with the Song vertical metrics; it is fixed
+// pitch when the name is a Chinese one (non-ASCII, or ending in _GB2312).
 FontSubstitute SubstituteFont(const QString& name);
 FontSubstitute SubstituteFont(std::string_view cp936Name);
 

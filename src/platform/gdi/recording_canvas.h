@@ -16,7 +16,8 @@ namespace gdi {
 enum class TextMetricsSource {
     // Fixed metrics, independent of installed fonts: for a character height
     // N, Height = N, Ascent = N - N / 5, Descent = N / 5, no leading, a
-    // single-byte character is (N + 1) / 2 wide and a double-byte one N.
+    // single-byte character is (N + 1) / 2 wide and a double-byte one N
+    // (at 96 dpi; other resolutions scale these as every canvas does).
     Fixed,
     // The metrics of the real (substituted) fonts, exactly as QPainterCanvas
     // measures (both go through the TextService): for pictures that will be

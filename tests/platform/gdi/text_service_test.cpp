@@ -90,8 +90,10 @@ TEST_F(TextServiceTest, AdvancesAndCellHeightsOnTheMeasuringSurface) {
         {"SimSun", 12, "条码12345", 54, 12},
         {"新宋体", 16, "iW中", 32, 16},
         {"NSimSun", 16, "iW中", 32, 16},
-        {"黑体", 13, "A中", 20, 13},        // an odd em: (13 + 1) / 2 for the half
-        {"楷体_GB2312", 16, "A中", 24, 16}, // unknown names fall back to the Song pitch
+        {"黑体", 13, "A中", 20, 13}, // an odd em: (13 + 1) / 2 for the half
+        // Unknown Chinese faces take the Song pitch too.
+        {"楷体_GB2312", 16, "A中", 24, 16},
+        {"KaiTi_GB2312", 16, "A中", 24, 16},
         // A proportional face: its own advances; Chinese from the fallback face, an em wide.
         {"Arial", 16, "A", 11, 17},     // 1366
         {"Arial", 16, "i", 4, 17},      // 455
@@ -115,6 +117,7 @@ TEST_F(TextServiceTest, AdvancesAndCellHeightsOnTheMeasuringSurface) {
     EXPECT_EQ(song->Metrics(), (TTextMetric{16, 14, 2, 0, 0, 8, 16}));
     EXPECT_TRUE(song->FixedPitch());
     EXPECT_FALSE(service.Font("Arial", 16, false, false)->FixedPitch());
+    EXPECT_FALSE(service.Font("No Such Face", 16, false, false)->FixedPitch());
     // Fonts are kept and shared.
     EXPECT_EQ(song.get(), service.Font(L("宋体"), 16, false, false).get());
     // A lone lead byte at the end is one single-byte character.
