@@ -92,7 +92,9 @@ inline std::size_t CharLength(std::string_view text, std::size_t pos) {
 // mirrored. CP936 holds no right-to-left letters, so this is the Unicode
 // bidirectional algorithm for a right-to-left paragraph of left-to-right and
 // neutral characters: runs of letters and numbers keep their own order, the
-// runs and the neutrals between them are reversed.
+// runs and the neutrals between them are reversed; a bracket pair goes with
+// what it encloses (and what comes before it), and brackets that end up
+// right-to-left are shown mirrored.
 struct VisualLine {
     std::vector<std::size_t> Order;
     std::vector<bool> Mirrored; // by logical index
