@@ -4,6 +4,7 @@
 #include "report/core/process_state.h"
 #include "report/core/resource_strings.h"
 #include "report/core/string_ids.h"
+#include "report/model/stream_versions.h"
 
 #include <algorithm>
 
@@ -22,45 +23,40 @@ bool Range(int type, int first, int last) {
 
 // Which band types offer which option.
 bool HasStretched(int t) {
-    return Range(t, 0, 2) || Range(t, 4, 12) || Range(t, 16, 18) || t == 21;
+    return Range(t, btReportTitle, btPageHeader) || Range(t, btMasterHeader, btSubDetailFooter) ||
+           Range(t, btGroupHeader, btCrossHeader) || t == btChild;
 }
 bool HasFormNewPage(int t) {
-    return In(t, {0, 1, 5, 6, 8, 9, 11, 12, 16});
+    return In(t, {btReportTitle, btReportSummary, btMasterData, btMasterFooter, btDetailData,
+                  btDetailFooter, btSubDetailData, btSubDetailFooter, btGroupHeader});
 }
 bool HasPrintIfSubsetEmpty(int t) {
-    return t == 5 || t == 8;
+    return t == btMasterData || t == btDetailData;
 }
 bool HasBreaked(int t) {
-    return t == 0 || t == 1 || Range(t, 4, 12) || t == 16 || t == 17 || t == 21;
+    return t == btReportTitle || t == btReportSummary ||
+           Range(t, btMasterHeader, btSubDetailFooter) || t == btGroupHeader ||
+           t == btGroupFooter || t == btChild;
 }
 bool HasOnFirstPage(int t) {
-    return t == 2 || t == 3;
+    return t == btPageHeader || t == btPageFooter;
 }
 bool HasOnLastPage(int t) {
-    return t == 3;
+    return t == btPageFooter;
 }
 bool HasRepeatHeader(int t) {
-    return In(t, {4, 7, 10, 16, 18});
+    return In(t, {btMasterHeader, btDetailHeader, btSubDetailHeader, btGroupHeader, btCrossHeader});
 }
 bool IsDataBand(int t) {
-    return t == 5 || t == 8 || t == 11;
+    return t == btMasterData || t == btDetailData || t == btSubDetailData;
 }
-bool IsCross(int t) {
-    return Range(t, 18, 20);
+// The band's own record version (major × 10 + minor) that added Master.
+constexpr int kRecordVersionMaster = 21;
+
+// Band types whose popup menu has none of the view's items.
+bool HasNoViewItems(int t) {
+    return In(t, {btOverlay, btColumnHeader, btColumnFooter, btCrossData, btCrossFooter, btNone});
 }
-
-struct FlagName {
-    const char* name;
-    uint16_t bit;
-};
-
-const FlagName kBandFlags[] = {{"FORMNEWPAGE", flBandNewPageAfter},
-                               {"PRINTIFSUBSETEMPTY", flBandPrintIfSubsetEmpty},
-                               {"BREAKED", flBandBreaked},
-                               {"ONFIRSTPAGE", flBandOnFirstPage},
-                               {"ONLASTPAGE", flBandOnLastPage},
-                               {"REPEATHEADER", flBandRepeatHeader},
-                               {"PRINTCHILDIFINVISIBLE", flBandPrintChildIfInvisible}};
 
 } // namespace
 
@@ -98,110 +94,117 @@ std::string TfrBandView::BandNames(std::initializer_list<int> types) const {
     return names;
 }
 
-void TfrBandView::RegisterProperties() {
-    TfrView::RegisterProperties();
-    const int t = BandType();
-    const bool output = frEngine().OutputMode;
-    if (t != btPageFooter) {
-        AddEnumProperty("ChildBand", output ? std::string() : BandNames({btChild}), {});
-        AddProperty("PrintChildIfInvisible", frdtBoolean);
-    }
-    if (HasStretched(t)) AddProperty("Stretched", frdtBoolean);
-    if (HasFormNewPage(t)) AddProperty("FormNewPage", frdtBoolean);
-    if (HasPrintIfSubsetEmpty(t)) AddProperty("PrintIfSubsetEmpty", frdtBoolean);
-    if (HasBreaked(t)) AddProperty("Breaked", frdtBoolean);
-    if (HasOnFirstPage(t)) AddProperty("OnFirstPage", frdtBoolean);
-    if (HasOnLastPage(t)) AddProperty("OnLastPage", frdtBoolean);
-    if (HasRepeatHeader(t)) AddProperty("RepeatHeader", frdtBoolean);
-    if (t == btCrossData)
-        AddProperty("DataSource", frdtHasEditor,
-                    EditorFor(&TfrDesignerEditorHooks::EditCrossSourceHook));
-    if (IsDataBand(t)) {
-        AddProperty("Columns", frdtInteger);
-        AddProperty("ColumnWidth", frdtSize);
-        AddProperty("ColumnGap", frdtSize);
-        AddProperty("DataSource", frdtHasEditor,
-                    EditorFor(&TfrDesignerEditorHooks::EditBandSourceHook));
-    }
-    if (t == btGroupHeader) {
-        AddProperty("Condition", frdtString);
-        AddEnumProperty(
-            "Master",
-            output ? std::string() : BandNames({btMasterData, btDetailData, btSubDetailData}), {});
-    }
-    AddProperty("EOF", 0);
-    // A band's text is its script.
-    if (TfrPropRec* memo = FindProperty("Memo")) memo->Name = "OnBeforePrint";
-}
+const TfrPropertyTable& TfrBandView::PropertyTable() {
+    static const TfrPropertyTable table = [] {
+        using Band = TfrBandView;
+        TfrPropertyTableBuilder<Band> t(TfrView::PropertyTable());
+        const auto typed = [](bool (*has)(int)) {
+            return [has](const Band& b) { return has(b.BandType()); };
+        };
 
-void TfrBandView::WriteProperty(const std::string& name, const TVariant& value) {
-    TfrView::WriteProperty(name, value);
-    const std::string n = rtl::UpperCase(name);
-    const bool output = InOutput();
-    if (output) {
-        if (n == "LEFT") OwnerBand->SetLeft(Left);
-        if (n == "TOP") OwnerBand->SetTop(Top);
-        if (n == "WIDTH") OwnerBand->SetWidth(Width);
-        if (n == "HEIGHT") OwnerBand->SetHeight(Height);
-        if (n == "VISIBLE") OwnerBand->SetVisible(Visible);
-        if (n == "DATASOURCE") OwnerBand->SetDataSource(value.AsString());
-    }
-    if (n == "CHILDBAND") {
-        ChildBand = value.AsString();
-        if (output) OwnerBand->SetChildBand(ChildBand);
-    } else if (n == "MASTER") {
-        Master = value.AsString();
-    } else if (n == "CONDITION") {
-        FormatText = value.AsString();
-        if (output) OwnerBand->SetGroupCondition(FormatText);
-    } else if (n == "COLUMNS") {
-        Columns = value.AsInteger();
-    } else if (n == "COLUMNGAP") {
-        ColumnGap = value.AsInteger();
-    } else if (n == "COLUMNWIDTH") {
-        ColumnWidth = value.AsInteger();
-    } else if (n == "NEWCOLUMNAFTER") {
-        NewColumnAfter = value.AsInteger();
-    } else {
-        for (const FlagName& f : kBandFlags) {
-            if (n == f.name) {
-                const bool on = value.AsBoolean();
-                SetFlag(f.bit, on);
-                if (output && f.bit == flBandBreaked) OwnerBand->SetPageBreak(on);
-                return;
-            }
-        }
-    }
-}
+        // While the band is built, its place and visibility are the run-time band's.
+        using RunTimeGet = int (TfrBandRuntime::*)() const;
+        using RunTimeSet = void (TfrBandRuntime::*)(int);
+        const auto geometry = [&t](const char* name, int Band::*field, RunTimeGet get,
+                                   RunTimeSet set) {
+            t.Change(name)
+                .Reads([field, get](Band& b) {
+                    return TVariant(b.InOutput() ? (b.OwnerBand->*get)() : b.*field);
+                })
+                .Writes([field, set](Band& b, const TVariant& v) {
+                    b.*field = v.AsInteger();
+                    if (b.InOutput()) (b.OwnerBand->*set)(b.*field);
+                });
+        };
+        geometry("Left", &Band::Left, &TfrBandRuntime::Left, &TfrBandRuntime::SetLeft);
+        geometry("Top", &Band::Top, &TfrBandRuntime::Top, &TfrBandRuntime::SetTop);
+        geometry("Width", &Band::Width, &TfrBandRuntime::Width, &TfrBandRuntime::SetWidth);
+        geometry("Height", &Band::Height, &TfrBandRuntime::Height, &TfrBandRuntime::SetHeight);
+        t.Change("Visible")
+            .Reads(
+                [](Band& b) { return TVariant(b.InOutput() ? b.OwnerBand->Visible() : b.Visible); })
+            .Writes([](Band& b, const TVariant& v) {
+                b.Visible = v.AsBoolean();
+                if (b.InOutput()) b.OwnerBand->SetVisible(b.Visible);
+            });
+        // A band's text is its script: listed under that name, still "Memo" by name.
+        t.ListAs("Memo", "OnBeforePrint");
 
-TVariant TfrBandView::ReadProperty(const std::string& name) {
-    const std::string n = rtl::UpperCase(name);
-    const bool output = InOutput();
-    if (output) {
-        if (n == "LEFT") return TVariant(OwnerBand->Left());
-        if (n == "TOP") return TVariant(OwnerBand->Top());
-        if (n == "WIDTH") return TVariant(OwnerBand->Width());
-        if (n == "HEIGHT") return TVariant(OwnerBand->Height());
-        if (n == "VISIBLE") return TVariant(OwnerBand->Visible());
-    }
-    TVariant result = TfrView::ReadProperty(name);
-    if (!result.IsNull()) return result;
-    if (n == "CHILDBAND") return TVariant(ChildBand);
-    if (n == "MASTER") return TVariant(Master);
-    if (n == "EOF") {
-        // Without a run-time band or data set there is nothing more to read.
-        if (!OwnerBand || !OwnerBand->HasDataSet()) return TVariant(true);
-        return TVariant(OwnerBand->DataSetEof());
-    }
-    if (n == "BREAKED" && output) return TVariant(OwnerBand->PageBreak());
-    for (const FlagName& f : kBandFlags)
-        if (n == f.name) return TVariant((Flags & f.bit) != 0);
-    if (n == "CONDITION") return TVariant(FormatText);
-    if (n == "COLUMNS") return TVariant(Columns);
-    if (n == "COLUMNGAP") return TVariant(ColumnGap);
-    if (n == "NEWCOLUMNAFTER") return TVariant(NewColumnAfter);
-    if (n == "COLUMNWIDTH") return TVariant(ColumnWidth);
-    return TVariant::Null();
+        const auto notPageFooter = [](const Band& b) { return b.BandType() != btPageFooter; };
+        t.Add(
+             "ChildBand", frdtEnum, [](Band& b) { return TVariant(b.ChildBand); },
+             [](Band& b, const TVariant& v) {
+                 b.ChildBand = v.AsString();
+                 if (b.InOutput()) b.OwnerBand->SetChildBand(b.ChildBand);
+             })
+            .When(notPageFooter)
+            .MadeChoices([](Band& b, std::string& names, std::vector<TVariant>&) {
+                if (!frEngine().OutputMode) names = b.BandNames({btChild});
+            });
+        t.FlagBit("PrintChildIfInvisible", frdtBoolean, flBandPrintChildIfInvisible)
+            .When(notPageFooter);
+        t.List("Stretched", "Stretched", frdtBoolean).When(typed(HasStretched));
+        t.FlagBit("FormNewPage", frdtBoolean, flBandNewPageAfter).When(typed(HasFormNewPage));
+        t.FlagBit("PrintIfSubsetEmpty", frdtBoolean, flBandPrintIfSubsetEmpty)
+            .When(typed(HasPrintIfSubsetEmpty));
+        // While built, the page-break permission is the run-time band's too.
+        t.FlagBit("Breaked", frdtBoolean, flBandBreaked)
+            .When(typed(HasBreaked))
+            .Reads([](Band& b) {
+                return TVariant(b.InOutput() ? b.OwnerBand->PageBreak()
+                                             : (b.Flags & flBandBreaked) != 0);
+            })
+            .Writes([](Band& b, const TVariant& v) {
+                const bool on = v.AsBoolean();
+                b.SetFlag(flBandBreaked, on);
+                if (b.InOutput()) b.OwnerBand->SetPageBreak(on);
+            });
+        t.FlagBit("OnFirstPage", frdtBoolean, flBandOnFirstPage).When(typed(HasOnFirstPage));
+        t.FlagBit("OnLastPage", frdtBoolean, flBandOnLastPage).When(typed(HasOnLastPage));
+        t.FlagBit("RepeatHeader", frdtBoolean, flBandRepeatHeader).When(typed(HasRepeatHeader));
+        t.Field("Columns", frdtInteger, &Band::Columns).When(typed(IsDataBand));
+        t.Field("ColumnWidth", frdtSize, &Band::ColumnWidth).When(typed(IsDataBand));
+        t.Field("ColumnGap", frdtSize, &Band::ColumnGap).When(typed(IsDataBand));
+        // Edited in the designer through its editor (the source is kept in
+        // FormatText); while built, writing it rebinds the run-time band.
+        // Not readable.
+        t.Add("DataSource", frdtHasEditor, nullptr,
+              [](Band& b, const TVariant& v) {
+                  if (b.InOutput()) b.OwnerBand->SetDataSource(v.AsString());
+              })
+            .When([](const Band& b) {
+                return b.BandType() == btCrossData || IsDataBand(b.BandType());
+            })
+            .Editor([](Band& b) {
+                HookEditor(b.BandType() == btCrossData
+                               ? &TfrDesignerEditorHooks::EditCrossSourceHook
+                               : &TfrDesignerEditorHooks::EditBandSourceHook)(b);
+            });
+        const auto groupHeader = [](const Band& b) { return b.BandType() == btGroupHeader; };
+        // The group condition shares FormatText with a data band's source.
+        t.Add(
+             "Condition", frdtString, [](Band& b) { return TVariant(b.FormatText); },
+             [](Band& b, const TVariant& v) {
+                 b.FormatText = v.AsString();
+                 if (b.InOutput()) b.OwnerBand->SetGroupCondition(b.FormatText);
+             })
+            .When(groupHeader);
+        t.Field("Master", frdtEnum, &Band::Master)
+            .When(groupHeader)
+            .MadeChoices([](Band& b, std::string& names, std::vector<TVariant>&) {
+                if (!frEngine().OutputMode)
+                    names = b.BandNames({btMasterData, btDetailData, btSubDetailData});
+            });
+        // Read-only: the end-of-data state of the run-time band's data set;
+        // without a run-time band or data set there is nothing more to read.
+        t.Add("EOF", 0, [](Band& b) {
+            if (!b.OwnerBand || !b.OwnerBand->HasDataSet()) return TVariant(true);
+            return TVariant(b.OwnerBand->DataSetEof());
+        });
+        t.Field("NewColumnAfter", frdtInteger, &Band::NewColumnAfter).NotListed();
+        return t.Build();
+    }();
+    return table;
 }
 
 TVariant TfrBandView::CallMethod(const std::string& name, const TVariant& a1, const TVariant& a2,
@@ -219,15 +222,15 @@ TVariant TfrBandView::CallMethod(const std::string& name, const TVariant& a1, co
     return result;
 }
 
-void TfrBandView::ReadFromStream(rtl::TStream& stream) {
-    TfrView::ReadFromStream(stream);
-    if (frEngine().Version > 23) {
+void TfrBandView::ReadRecord(rtl::TStream& stream, int version) {
+    TfrView::ReadRecord(stream, version);
+    if (version >= frStreamVersionRecordVersions) {
         ChildBand = rtl::frReadNewString(stream);
         Columns = stream.ReadInt32();
         ColumnWidth = stream.ReadInt32();
         ColumnGap = stream.ReadInt32();
         NewColumnAfter = stream.ReadInt32();
-        if (StreamVersionMajor * 10 + StreamVersionMinor > 20)
+        if (StreamVersionMajor * 10 + StreamVersionMinor >= kRecordVersionMaster)
             Master = rtl::frReadNewString(stream);
     }
 }
@@ -244,14 +247,14 @@ void TfrBandView::WriteToStream(rtl::TStream& stream) {
 }
 
 TRect TfrBandView::TitleTab() const {
-    if (IsCross(BandType())) return TRect{Left - 18, Top, Left, Top + tabWidth_};
+    if (frIsCrossBand(BandType())) return TRect{Left - 18, Top, Left, Top + tabWidth_};
     return TRect{Left, Top - 18, Left + tabWidth_, Top};
 }
 
 void TfrBandView::Paint(gdi::Canvas& canvas) {
     FrameWidth = 1;
     TfrViewPage* page = Page();
-    const bool cross = IsCross(BandType());
+    const bool cross = frIsCrossBand(BandType());
     if (page) {
         if (cross) {
             Top = 0;
@@ -352,7 +355,7 @@ void TfrBandView::AddPopupItems(TfrPopupMenu& menu) {
         TfrPopupItem separator;
         separator.Separator = true;
         menu.push_back(separator);
-    } else if (!In(t, {13, 14, 15, 19, 20, 22})) {
+    } else if (!HasNoViewItems(t)) {
         TfrView::AddPopupItems(menu);
     }
     if (HasFormNewPage(t))

@@ -43,19 +43,23 @@ constexpr uint16_t flBandPrintChildIfInvisible = 128;
 // The name shown for a band type (CP936); empty outside 0..22.
 std::string frBandName(int bandType);
 
+// Cross-tab bands run down the page instead of across it.
+constexpr bool frIsCrossBand(int bandType) {
+    return bandType >= btCrossHeader && bandType <= btCrossFooter;
+}
+
 class TfrBandView : public TfrView {
 public:
     TfrBandView();
     std::string ClassName() const override { return "TfrBandView"; }
 
-    void WriteProperty(const std::string& name, const rtl::TVariant& value) override;
-    rtl::TVariant ReadProperty(const std::string& name) override;
+    static const TfrPropertyTable& PropertyTable();
+    const TfrPropertyTable& Properties() const override { return PropertyTable(); }
     rtl::TVariant CallMethod(const std::string& name, const rtl::TVariant& a1,
                              const rtl::TVariant& a2, const rtl::TVariant& a3) override;
-    void RegisterProperties() override;
 
     void Paint(gdi::Canvas& canvas) override;
-    void ReadFromStream(rtl::TStream& stream) override;
+    void ReadRecord(rtl::TStream& stream, int version) override;
     void WriteToStream(rtl::TStream& stream) override;
     void AddPopupItems(TfrPopupMenu& menu) override;
     QRegion CreateClipRegion(bool enlarge) override;

@@ -7,9 +7,13 @@ TfrLineView::TfrLineView() {
     BaseName = "Line";
 }
 
-void TfrLineView::RegisterProperties() {
-    TfrView::RegisterProperties();
-    AddProperty("Stretched", frdtBoolean);
+const TfrPropertyTable& TfrLineView::PropertyTable() {
+    static const TfrPropertyTable table = [] {
+        TfrPropertyTableBuilder<TfrLineView> t(TfrStretcheable::PropertyTable());
+        t.List("Stretched", "Stretched", frdtBoolean);
+        return t.Build();
+    }();
+    return table;
 }
 
 void TfrLineView::Paint(gdi::Canvas& canvas) {

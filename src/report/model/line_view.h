@@ -9,7 +9,8 @@ public:
     TfrLineView();
     std::string ClassName() const override { return "TfrLineView"; }
 
-    void RegisterProperties() override;
+    static const TfrPropertyTable& PropertyTable();
+    const TfrPropertyTable& Properties() const override { return PropertyTable(); }
     void Paint(gdi::Canvas& canvas) override;
     QRegion CreateClipRegion(bool enlarge) override;
 

@@ -4,22 +4,9 @@
 #include "report/core/process_state.h"
 #include "report/core/resource_strings.h"
 #include "report/core/string_ids.h"
+#include "report/model/stream_versions.h"
 
 using rtl::TVariant;
-
-namespace {
-
-struct FlagName {
-    const char* name;
-    uint16_t bit;
-};
-
-const FlagName kMemoFlags[] = {{"WORDWRAP", flWordWrap},         {"WORDBREAK", flWordBreak},
-                               {"AUTOWIDTH", flAutoSize},        {"TEXTONLY", flTextOnly},
-                               {"SUPPRESS", flSuppressRepeated}, {"HIDEZEROS", flHideZeros},
-                               {"UNDERLINES", flUnderlines},     {"RTLREADING", flRTLReading}};
-
-} // namespace
 
 TfrMemoView::TfrMemoView() {
     TypeCode = gtMemo;
@@ -31,59 +18,41 @@ TfrMemoView::TfrMemoView() {
     Flags = flStretched | flWordWrap;
 }
 
-void TfrMemoView::RegisterProperties() {
-    TfrView::RegisterProperties();
-    AddProperty("Font.Name", 0);
-    AddProperty("Font.Size", 0);
-    AddProperty("Font.Style", 0);
-    AddProperty("Font.Color", 0);
-    AddProperty("Font", frdtHasEditor, EditorFor(&TfrDesignerEditorHooks::EditFontHook));
-    AddProperty("Alignment", 0);
-    AddProperty("DisplayFormat", frdtHasEditor, [this] { EditDisplayFormat(); });
-    AddProperty("Highlight", frdtHasEditor, EditorFor(&TfrDesignerEditorHooks::EditHighlightHook));
-    for (const char* n : {"LineSpacing", "CharSpacing", "GapX", "GapY"})
-        AddProperty(n, frdtInteger);
-    for (const char* n :
-         {"Stretched", "WordWrap", "WordBreak", "AutoWidth", "TextOnly", "Suppress", "HideZeros"})
-        AddProperty(n, frdtBoolean);
-    AddProperty("Lines.Count", 0);
-    AddProperty("Underlines", frdtBoolean);
-    AddProperty("RTLReading", frdtBoolean);
-}
-
-void TfrMemoView::WriteProperty(const std::string& name, const TVariant& value) {
-    TfrStretcheable::WriteProperty(name, value);
-    const std::string n = rtl::UpperCase(name);
-    if (WriteFontProperty(Font, n, value)) return;
-    if (n == "ALIGNMENT") {
-        Alignment = value.AsInteger();
-    } else if (n == "LINESPACING") {
-        LineSpacing = value.AsInteger();
-    } else if (n == "CHARSPACING") {
-        CharSpacing = value.AsInteger();
-    } else {
-        for (const FlagName& f : kMemoFlags) {
-            if (n == f.name) {
-                SetFlag(f.bit, value.AsBoolean());
-                return;
-            }
-        }
-    }
-}
-
-TVariant TfrMemoView::ReadProperty(const std::string& name) {
-    TVariant result = TfrStretcheable::ReadProperty(name);
-    if (!result.IsNull()) return result;
-    const std::string n = rtl::UpperCase(name);
-    result = ReadFontProperty(Font, n);
-    if (!result.IsNull()) return result;
-    if (n == "ALIGNMENT") return TVariant(Alignment);
-    if (n == "LINESPACING") return TVariant(LineSpacing);
-    if (n == "CHARSPACING") return TVariant(CharSpacing);
-    if (n == "LINES.COUNT") return TVariant(Memo.Count());
-    for (const FlagName& f : kMemoFlags)
-        if (n == f.name) return TVariant((Flags & f.bit) != 0);
-    return TVariant::Null();
+const TfrPropertyTable& TfrMemoView::PropertyTable() {
+    static const TfrPropertyTable table = [] {
+        using MemoView = TfrMemoView;
+        TfrPropertyTableBuilder<MemoView> t(TfrStretcheable::PropertyTable());
+        AddFontEntries(t, &MemoView::Font);
+        // The font, display format and highlight are edited through their
+        // editors only.
+        t.Add("Font", frdtHasEditor)
+            .NotNamed()
+            .Editor(HookEditor(&TfrDesignerEditorHooks::EditFontHook));
+        t.Field("Alignment", 0, &MemoView::Alignment);
+        t.Add("DisplayFormat", frdtHasEditor).NotNamed().Editor([](MemoView& m) {
+            m.EditDisplayFormat();
+        });
+        t.Add("Highlight", frdtHasEditor)
+            .NotNamed()
+            .Editor(HookEditor(&TfrDesignerEditorHooks::EditHighlightHook));
+        t.Field("LineSpacing", frdtInteger, &MemoView::LineSpacing);
+        t.Field("CharSpacing", frdtInteger, &MemoView::CharSpacing);
+        t.List("GapX", "GapX", frdtInteger);
+        t.List("GapY", "GapY", frdtInteger);
+        t.List("Stretched", "Stretched", frdtBoolean);
+        t.FlagBit("WordWrap", frdtBoolean, flWordWrap);
+        t.FlagBit("WordBreak", frdtBoolean, flWordBreak);
+        t.FlagBit("AutoWidth", frdtBoolean, flAutoSize);
+        t.FlagBit("TextOnly", frdtBoolean, flTextOnly);
+        t.FlagBit("Suppress", frdtBoolean, flSuppressRepeated);
+        t.FlagBit("HideZeros", frdtBoolean, flHideZeros);
+        // Read-only.
+        t.Add("Lines.Count", 0, [](MemoView& m) { return TVariant(m.Memo.Count()); });
+        t.FlagBit("Underlines", frdtBoolean, flUnderlines);
+        t.FlagBit("RTLReading", frdtBoolean, flRTLReading);
+        return t.Build();
+    }();
+    return table;
 }
 
 TVariant TfrMemoView::CallMethod(const std::string& name, const TVariant& a1, const TVariant& a2,
@@ -117,9 +86,8 @@ int TfrMemoView::MeasureRemainder() {
     return frEngineHooks().MeasureMemoRemainder(*this);
 }
 
-void TfrMemoView::ReadFromStream(rtl::TStream& stream) {
-    TfrStretcheable::ReadFromStream(stream);
-    const int v = frEngine().Version;
+void TfrMemoView::ReadRecord(rtl::TStream& stream, int v) {
+    TfrStretcheable::ReadRecord(stream, v);
     Font.Name = rtl::frReadString(stream, v);
     Font.Size = stream.ReadInt32();
     Font.Height = 0;
@@ -127,19 +95,19 @@ void TfrMemoView::ReadFromStream(rtl::TStream& stream) {
     Font.Color = stream.ReadUInt32();
     Alignment = stream.ReadInt32();
     const int charset = stream.ReadUInt16();
-    Font.CharSet = v < 23 ? frEngine().DefaultCharset : charset;
+    Font.CharSet = v < frStreamVersionNames ? frEngine().DefaultCharset : charset;
     if (!PreparedMode) {
         HighlightStyle = stream.ReadUInt16();
         HighlightFontColor = stream.ReadUInt32();
         HighlightFillColor = stream.ReadUInt32();
         HighlightCondition = rtl::frReadString(stream, v);
     }
-    if (v > 23) {
+    if (v >= frStreamVersionRecordVersions) {
         LineSpacing = stream.ReadInt32();
         CharSpacing = stream.ReadInt32();
     }
     // The oldest templates always wrapped their text.
-    if (v == 21) Flags |= flWordWrap;
+    if (v == frStreamVersionOldest) Flags |= flWordWrap;
 }
 
 void TfrMemoView::WriteToStream(rtl::TStream& stream) {

@@ -31,14 +31,13 @@ public:
     TfrMemoView();
     std::string ClassName() const override { return "TfrMemoView"; }
 
-    void WriteProperty(const std::string& name, const rtl::TVariant& value) override;
-    rtl::TVariant ReadProperty(const std::string& name) override;
+    static const TfrPropertyTable& PropertyTable();
+    const TfrPropertyTable& Properties() const override { return PropertyTable(); }
     rtl::TVariant CallMethod(const std::string& name, const rtl::TVariant& a1,
                              const rtl::TVariant& a2, const rtl::TVariant& a3) override;
-    void RegisterProperties() override;
 
     void Paint(gdi::Canvas& canvas) override;
-    void ReadFromStream(rtl::TStream& stream) override;
+    void ReadRecord(rtl::TStream& stream, int version) override;
     void WriteToStream(rtl::TStream& stream) override;
     void AddPopupItems(TfrPopupMenu& menu) override;
     void OpenEditor() override;

@@ -8,10 +8,36 @@
 
 using rtl::TVariant;
 
-void TfrObject::WriteProperty(const std::string&, const TVariant&) {}
+const TfrPropertyTable& TfrObject::PropertyTable() {
+    static const TfrPropertyTable table;
+    return table;
+}
 
-TVariant TfrObject::ReadProperty(const std::string&) {
+void TfrObject::WriteProperty(const std::string& name, const TVariant& value) {
+    if (const TfrPropertyEntry* entry = Properties().Find(name)) entry->Write(*this, value);
+}
+
+TVariant TfrObject::ReadProperty(const std::string& name) {
+    if (const TfrPropertyEntry* entry = Properties().Find(name)) return entry->Read(*this);
     return TVariant::Null();
+}
+
+void TfrObject::RegisterProperties() {
+    ClearPropList();
+    for (const TfrPropertyEntry& entry : Properties().Entries()) {
+        if (!entry.IsListed(*this)) continue;
+        std::function<void()> editor;
+        if (entry.Edit) editor = [edit = entry.Edit, this] { edit(*this); };
+        if (entry.Type & frdtEnum) {
+            std::string names;
+            std::vector<TVariant> values;
+            entry.Choices(*this, names, values);
+            AddEnumProperty(entry.Name, names, std::move(values), std::move(editor)).PropType =
+                entry.Type;
+        } else {
+            AddProperty(entry.Name, entry.Type, std::move(editor));
+        }
+    }
 }
 
 TVariant TfrObject::CallMethod(const std::string&, const TVariant&, const TVariant&,
@@ -26,7 +52,7 @@ const std::vector<std::unique_ptr<TfrPropRec>>& TfrObject::PropList() {
 
 TfrPropRec* TfrObject::FindProperty(std::string_view name) {
     for (const auto& p : PropList())
-        if (rtl::SameText(p->Name, name)) return p.get();
+        if (TfrPropertyTable::FoldEqual{}(p->Name, name)) return p.get();
     return nullptr;
 }
 
@@ -105,29 +131,65 @@ void frSetFontStyle(gdi::TFont& font, int style) {
     font.StrikeOut = style & 8;
 }
 
-bool TfrObject::WriteFontProperty(gdi::TFont& font, const std::string& upperName,
-                                  const TVariant& value) {
-    if (upperName == "FONT.NAME") {
+void TfrObject::WriteFontPart(gdi::TFont& font, FontPart part, const TVariant& value) {
+    switch (part) {
+    case FontPart::Name:
         font.Name = value.AsString();
-    } else if (upperName == "FONT.SIZE") {
+        break;
+    case FontPart::Size:
         font.Size = value.AsInteger();
         font.Height = 0;
-    } else if (upperName == "FONT.STYLE") {
+        break;
+    case FontPart::Style:
         frSetFontStyle(font, value.AsInteger());
-    } else if (upperName == "FONT.COLOR") {
+        break;
+    case FontPart::Color:
         font.Color = static_cast<gdi::TColor>(value.AsInteger());
-    } else {
-        return false;
+        break;
     }
+}
+
+TVariant TfrObject::ReadFontPart(const gdi::TFont& font, FontPart part) {
+    switch (part) {
+    case FontPart::Name:
+        return TVariant(font.Name);
+    case FontPart::Size:
+        return TVariant(font.Size);
+    case FontPart::Style:
+        return TVariant(frGetFontStyle(font));
+    case FontPart::Color:
+        return TVariant(static_cast<int32_t>(font.Color));
+    }
+    return TVariant::Null();
+}
+
+namespace {
+
+bool FontPartOf(const std::string& upperName, int& part) {
+    static const char* const kNames[] = {"FONT.NAME", "FONT.SIZE", "FONT.STYLE", "FONT.COLOR"};
+    for (int i = 0; i < 4; ++i) {
+        if (upperName == kNames[i]) {
+            part = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool TfrObject::WriteFontProperty(gdi::TFont& font, const std::string& upperName,
+                                  const TVariant& value) {
+    int part = 0;
+    if (!FontPartOf(upperName, part)) return false;
+    WriteFontPart(font, static_cast<FontPart>(part), value);
     return true;
 }
 
 TVariant TfrObject::ReadFontProperty(const gdi::TFont& font, const std::string& upperName) {
-    if (upperName == "FONT.NAME") return TVariant(font.Name);
-    if (upperName == "FONT.SIZE") return TVariant(font.Size);
-    if (upperName == "FONT.STYLE") return TVariant(frGetFontStyle(font));
-    if (upperName == "FONT.COLOR") return TVariant(static_cast<int32_t>(font.Color));
-    return TVariant::Null();
+    int part = 0;
+    if (!FontPartOf(upperName, part)) return TVariant::Null();
+    return ReadFontPart(font, static_cast<FontPart>(part));
 }
 
 std::pair<TfrObject*, std::string> ResolvePropertyOwner(const std::string& name) {

@@ -1,11 +1,13 @@
 #pragma once
 // The base of everything that carries named properties: report objects and
 // pages. Scripts, expressions, the inspector and the designer read and change
-// objects through WriteProperty / ReadProperty / CallMethod by name.
+// objects through WriteProperty / ReadProperty / CallMethod by name; each
+// class describes its properties once, in its property table.
 
 #include "platform/gdi/canvas.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/variant.h"
+#include "report/model/property_table.h"
 
 #include <cstdint>
 #include <functional>
@@ -45,12 +47,23 @@ public:
 
     virtual std::string ClassName() const { return "TfrObject"; }
 
+    // The property table of the object's class; every class with properties
+    // of its own overrides this with its PropertyTable().
+    virtual const TfrPropertyTable& Properties() const { return PropertyTable(); }
+    // The table of this class: empty.
+    static const TfrPropertyTable& PropertyTable();
+
+    // Through the table entry of that name (letter case ignored): unknown
+    // names and entries that cannot be written are ignored; a value the
+    // entry cannot convert raises the variant's conversion error.
     virtual void WriteProperty(const std::string& name, const rtl::TVariant& value);
+    // Null for unknown names and entries that cannot be read.
     virtual rtl::TVariant ReadProperty(const std::string& name);
     virtual rtl::TVariant CallMethod(const std::string& name, const rtl::TVariant& a1,
                                      const rtl::TVariant& a2, const rtl::TVariant& a3);
-    // Fills the property list (clearing it first).
-    virtual void RegisterProperties() {}
+    // Fills the property list (clearing it first) from the table entries
+    // listed for this object.
+    virtual void RegisterProperties();
 
     // The property list, registered first when it is empty.
     const std::vector<std::unique_ptr<TfrPropRec>>& PropList();
@@ -77,10 +90,31 @@ protected:
     static bool WriteFontProperty(gdi::TFont& font, const std::string& upperName,
                                   const rtl::TVariant& value);
     static rtl::TVariant ReadFontProperty(const gdi::TFont& font, const std::string& upperName);
+    // The same four as table entries "Font.Name" ... "Font.Color" (type 0)
+    // over the font field of T.
+    template <class T>
+    static void AddFontEntries(TfrPropertyTableBuilder<T>& table, gdi::TFont T::*font);
 
 private:
+    enum class FontPart { Name, Size, Style, Color };
+    static void WriteFontPart(gdi::TFont& font, FontPart part, const rtl::TVariant& value);
+    static rtl::TVariant ReadFontPart(const gdi::TFont& font, FontPart part);
+
     std::vector<std::unique_ptr<TfrPropRec>> props_;
 };
+
+template <class T>
+void TfrObject::AddFontEntries(TfrPropertyTableBuilder<T>& table, gdi::TFont T::*font) {
+    static constexpr std::pair<const char*, FontPart> kParts[] = {{"Font.Name", FontPart::Name},
+                                                                  {"Font.Size", FontPart::Size},
+                                                                  {"Font.Style", FontPart::Style},
+                                                                  {"Font.Color", FontPart::Color}};
+    for (const auto& [name, part] : kParts) {
+        table.Add(
+            name, 0, [font, part = part](T& o) { return ReadFontPart(o.*font, part); },
+            [font, part = part](T& o, const rtl::TVariant& v) { WriteFontPart(o.*font, part, v); });
+    }
+}
 
 // Font style as stored and scripted: 1 italic, 2 bold, 4 underline, 8 strike-out.
 int frGetFontStyle(const gdi::TFont& font);

@@ -5,6 +5,7 @@
 #include "report/model/band_view.h"
 #include "report/model/popup_items.h"
 #include "report/model/report.h"
+#include "report/model/stream_versions.h"
 
 #include <algorithm>
 
@@ -136,127 +137,115 @@ void TfrPage::EditScript() {
     PageScript.Assign(carrier.BeforePrintScript);
 }
 
-void TfrPage::RegisterProperties() {
-    ClearPropList();
-    AddEnumProperty("Type", "ptReport;ptDialog", {0, 1});
-    AddProperty("Visible", 0);
-    if (PageType == ptDialog) {
-        AddEnumProperty("BorderStyle", "bsDialog;bsSizeable", {3, 2});
-        AddProperty("Caption", frdtString);
-        AddProperty("Color", frdtColor);
-        AddProperty("Left", frdtSize);
-        AddProperty("Top", frdtSize);
-        AddProperty("Width", frdtInteger);
-        AddProperty("Height", frdtInteger);
-        AddEnumProperty("Position", "poDesigned;poScreenCenter", {0, 4});
-        AddProperty("OnActivate", frdtOneObject | frdtHasEditor, [this] { EditScript(); });
-        return;
-    }
-    TfrPrinter& printer = ReportPrinter();
-    std::string names;
-    std::vector<TVariant> codes;
-    for (int i = 0; i < printer.PaperCount && i < printer.PaperNames.Count(); ++i) {
-        if (i > 0) names += ';';
-        names += printer.PaperNames[i];
-        codes.emplace_back(static_cast<int>(printer.PaperCodes[i]));
-    }
-    if (codes.empty()) names = "No data";
-    AddEnumProperty("Size", names, std::move(codes));
-    for (const char* n :
-         {"Width", "Height", "LeftMargin", "TopMargin", "RightMargin", "BottomMargin"})
-        AddProperty(n, frdtSize);
-    AddEnumProperty("Orientation", "poPortrait;poLandscape", {0, 1});
-    AddProperty("PrintToPrevPage", frdtBoolean);
-    AddProperty("StretchToPrintable", frdtBoolean);
-    AddProperty("Columns", frdtInteger);
-    AddProperty("ColumnWidth", 0);
-    AddProperty("ColumnGap", frdtSize);
-    AddProperty("OnBeforePrint", frdtOneObject | frdtHasEditor, [this] { EditScript(); });
-}
+const TfrPropertyTable& TfrPage::PropertyTable() {
+    static const TfrPropertyTable table = [] {
+        TfrPropertyTableBuilder<TfrPage> t(TfrObject::PropertyTable());
+        const auto dialog = [](const TfrPage& p) { return p.PageType == ptDialog; };
+        const auto report = [](const TfrPage& p) { return p.PageType != ptDialog; };
 
-void TfrPage::WriteProperty(const std::string& name, const TVariant& value) {
-    const std::string n = rtl::UpperCase(name);
-    const bool dialog = PageType == ptDialog;
-    if (n == "LEFT") {
-        Left = value.AsInteger();
-    } else if (n == "TOP") {
-        Top = value.AsInteger();
-    } else if (n == "WIDTH") {
-        if (dialog)
-            Width = value.AsInteger();
-        else
-            PaperWidth = UnitsToTenths(value.AsInteger());
-    } else if (n == "HEIGHT") {
-        if (dialog)
-            Height = value.AsInteger();
-        else
-            PaperHeight = UnitsToTenths(value.AsInteger());
-    } else if (n == "TYPE") {
-        PageType = static_cast<uint8_t>(value.AsInteger());
-        ClearPropList(); // the property set depends on the kind
-    } else if (n == "BORDERSTYLE") {
-        BorderStyle = static_cast<uint8_t>(value.AsInteger());
-    } else if (n == "CAPTION") {
-        Caption = value.AsString();
-    } else if (n == "NAME") {
-        Name = value.AsString();
-    } else if (n == "COLOR") {
-        Color = static_cast<gdi::TColor>(value.AsInteger());
-    } else if (n == "POSITION") {
-        Position = static_cast<uint8_t>(value.AsInteger());
-    } else if (n == "SIZE") {
-        PaperSize = value.AsInteger();
-    } else if (n == "LEFTMARGIN") {
-        Margins.Left = value.AsInteger();
-    } else if (n == "TOPMARGIN") {
-        Margins.Top = value.AsInteger();
-    } else if (n == "RIGHTMARGIN") {
-        Margins.Right = value.AsInteger();
-    } else if (n == "BOTTOMMARGIN") {
-        Margins.Bottom = value.AsInteger();
-    } else if (n == "ORIENTATION") {
-        Orientation = static_cast<uint8_t>(value.AsInteger());
-    } else if (n == "PRINTTOPREVPAGE") {
-        PrintToPrevPage = value.AsBoolean();
-    } else if (n == "STRETCHTOPRINTABLE") {
-        UseMargins = !value.AsBoolean();
-    } else if (n == "COLUMNS") {
-        Columns = value.AsInteger();
-    } else if (n == "COLUMNGAP") {
-        ColumnGap = value.AsInteger();
-    } else if (n == "VISIBLE") {
-        Visible = value.AsBoolean();
-    } else if (n == "COLUMNWIDTH") {
-        ColumnWidth = value.AsInteger();
-    }
-}
+        t.Add(
+             "Type", frdtEnum, [](TfrPage& p) { return TVariant(static_cast<int>(p.PageType)); },
+             [](TfrPage& p, const TVariant& v) {
+                 p.PageType = static_cast<uint8_t>(v.AsInteger());
+                 p.ClearPropList(); // the listed properties depend on the kind
+             })
+            .Choices("ptReport;ptDialog", {0, 1});
+        t.Field("Visible", 0, &TfrPage::Visible);
+        // A dialog page's form.
+        t.Field("BorderStyle", frdtEnum, &TfrPage::BorderStyle)
+            .When(dialog)
+            .Choices("bsDialog;bsSizeable", {3, 2});
+        t.Field("Caption", frdtString, &TfrPage::Caption).When(dialog);
+        t.Field("Color", frdtColor, &TfrPage::Color).When(dialog);
+        t.Field("Left", frdtSize, &TfrPage::Left).When(dialog);
+        t.Field("Top", frdtSize, &TfrPage::Top).When(dialog);
+        // A dialog page's size; a report page's paper size in report units,
+        // stored in tenths of a millimetre (listed for report pages below).
+        t.Add(
+             "Width", frdtInteger,
+             [](TfrPage& p) {
+                 return TVariant(p.PageType == ptDialog ? p.Width : TenthsToUnits(p.PaperWidth));
+             },
+             [](TfrPage& p, const TVariant& v) {
+                 if (p.PageType == ptDialog)
+                     p.Width = v.AsInteger();
+                 else
+                     p.PaperWidth = UnitsToTenths(v.AsInteger());
+             })
+            .When(dialog);
+        t.Add(
+             "Height", frdtInteger,
+             [](TfrPage& p) {
+                 return TVariant(p.PageType == ptDialog ? p.Height : TenthsToUnits(p.PaperHeight));
+             },
+             [](TfrPage& p, const TVariant& v) {
+                 if (p.PageType == ptDialog)
+                     p.Height = v.AsInteger();
+                 else
+                     p.PaperHeight = UnitsToTenths(v.AsInteger());
+             })
+            .When(dialog);
+        t.Field("Position", frdtEnum, &TfrPage::Position)
+            .When(dialog)
+            .Choices("poDesigned;poScreenCenter", {0, 4});
+        t.Add("OnActivate", frdtOneObject | frdtHasEditor)
+            .NotNamed()
+            .When(dialog)
+            .Editor([](TfrPage& p) { p.EditScript(); });
 
-TVariant TfrPage::ReadProperty(const std::string& name) {
-    const std::string n = rtl::UpperCase(name);
-    const bool dialog = PageType == ptDialog;
-    const bool output = frEngine().OutputMode;
-    if (n == "LEFT") return TVariant(Left);
-    if (n == "TOP") return TVariant(Top);
-    if (n == "WIDTH") return TVariant(dialog ? Width : TenthsToUnits(PaperWidth));
-    if (n == "HEIGHT") return TVariant(dialog ? Height : TenthsToUnits(PaperHeight));
-    if (n == "TYPE") return TVariant(static_cast<int>(PageType));
-    if (n == "BORDERSTYLE") return TVariant(static_cast<int>(BorderStyle));
-    if (n == "CAPTION") return TVariant(Caption);
-    if (n == "NAME") return TVariant(Name);
-    if (n == "COLOR") return TVariant(static_cast<int32_t>(Color));
-    if (n == "POSITION") return TVariant(static_cast<int>(Position));
-    if (n == "SIZE") return TVariant(PaperSize);
-    if (n == "LEFTMARGIN") return TVariant(output ? LeftLimit() : Margins.Left);
-    if (n == "TOPMARGIN") return TVariant(output ? TopLimit() : Margins.Top);
-    if (n == "RIGHTMARGIN") return TVariant(output ? RightLimit() : Margins.Right);
-    if (n == "BOTTOMMARGIN") return TVariant(output ? BottomLimit() : Margins.Bottom);
-    if (n == "ORIENTATION") return TVariant(static_cast<int>(Orientation));
-    if (n == "PRINTTOPREVPAGE") return TVariant(PrintToPrevPage);
-    if (n == "STRETCHTOPRINTABLE") return TVariant(!UseMargins);
-    if (n == "COLUMNS") return TVariant(Columns);
-    if (n == "COLUMNGAP") return TVariant(ColumnGap);
-    if (n == "VISIBLE") return TVariant(Visible);
-    return TVariant::Null();
+        // A report page's paper.
+        t.Field("Size", frdtEnum, &TfrPage::PaperSize)
+            .When(report)
+            .MadeChoices([](TfrPage&, std::string& names, std::vector<TVariant>& codes) {
+                TfrPrinter& printer = ReportPrinter();
+                for (int i = 0; i < printer.PaperCount && i < printer.PaperNames.Count(); ++i) {
+                    if (i > 0) names += ';';
+                    names += printer.PaperNames[i];
+                    codes.emplace_back(static_cast<int>(printer.PaperCodes[i]));
+                }
+                if (codes.empty()) names = "No data";
+            });
+        t.List("Width", "Width", frdtSize).When(report);
+        t.List("Height", "Height", frdtSize).When(report);
+        // Outside output mode the margins as stored; while built, the limits.
+        using Limit = int (TfrPage::*)() const;
+        const auto margin = [&t, report](const char* name, int gdi::TRect::*side, Limit limit) {
+            t.Add(
+                 name, frdtSize,
+                 [side, limit](TfrPage& p) {
+                     return TVariant(frEngine().OutputMode ? (p.*limit)() : p.Margins.*side);
+                 },
+                 [side](TfrPage& p, const TVariant& v) { p.Margins.*side = v.AsInteger(); })
+                .When(report);
+        };
+        margin("LeftMargin", &gdi::TRect::Left, &TfrPage::LeftLimit);
+        margin("TopMargin", &gdi::TRect::Top, &TfrPage::TopLimit);
+        margin("RightMargin", &gdi::TRect::Right, &TfrPage::RightLimit);
+        margin("BottomMargin", &gdi::TRect::Bottom, &TfrPage::BottomLimit);
+        t.Field("Orientation", frdtEnum, &TfrPage::Orientation)
+            .When(report)
+            .Choices("poPortrait;poLandscape", {0, 1});
+        t.Field("PrintToPrevPage", frdtBoolean, &TfrPage::PrintToPrevPage).When(report);
+        t.Add(
+             "StretchToPrintable", frdtBoolean, [](TfrPage& p) { return TVariant(!p.UseMargins); },
+             [](TfrPage& p, const TVariant& v) { p.UseMargins = !v.AsBoolean(); })
+            .When(report);
+        t.Field("Columns", frdtInteger, &TfrPage::Columns).When(report);
+        // Write-only.
+        t.Add("ColumnWidth", 0, nullptr, [](TfrPage& p, const TVariant& v) {
+             p.ColumnWidth = v.AsInteger();
+         }).When(report);
+        t.Field("ColumnGap", frdtSize, &TfrPage::ColumnGap).When(report);
+        t.Add("OnBeforePrint", frdtOneObject | frdtHasEditor)
+            .NotNamed()
+            .When(report)
+            .Editor([](TfrPage& p) { p.EditScript(); });
+
+        // Reached by name only.
+        t.Field("Name", frdtString, &TfrPage::Name).NotListed();
+        return t.Build();
+    }();
+    return table;
 }
 
 void TfrPage::LoadFromStream(rtl::TStream& stream) {
@@ -271,13 +260,13 @@ void TfrPage::LoadFromStream(rtl::TStream& stream) {
     Margins.Right = stream.ReadInt32();
     Margins.Bottom = stream.ReadInt32();
     uint8_t orientation = stream.ReadByte();
-    if (v < 23) stream.Skip(6);
-    int32_t bin = v > 23 ? stream.ReadInt32() : print::kDefaultBin;
+    if (v < frStreamVersionNames) stream.Skip(6);
+    int32_t bin = v >= frStreamVersionRecordVersions ? stream.ReadInt32() : print::kDefaultBin;
     PrintToPrevPage = stream.ReadWordBool();
     UseMargins = stream.ReadWordBool();
     Columns = stream.ReadInt32();
     ColumnGap = stream.ReadInt32();
-    if (v >= 24) {
+    if (v >= frStreamVersionRecordVersions) {
         PageType = stream.ReadByte();
         Name = rtl::frReadNewString(stream);
         BorderStyle = stream.ReadByte();

@@ -35,9 +35,8 @@ public:
 
     std::string ClassName() const override { return "TfrPage"; }
 
-    void WriteProperty(const std::string& name, const rtl::TVariant& value) override;
-    rtl::TVariant ReadProperty(const std::string& name) override;
-    void RegisterProperties() override;
+    static const TfrPropertyTable& PropertyTable();
+    const TfrPropertyTable& Properties() const override { return PropertyTable(); }
 
     // Selects the paper on the printer layer and reads its page back; a
     // paper the printer refuses falls back to a custom size.

@@ -13,6 +13,9 @@ using rtl::TVariant;
 
 namespace {
 
+// The picture's own record version (major × 10 + minor) that added BlobType.
+constexpr int kRecordVersionBlobType = 11;
+
 int RoundInt(double v) {
     return static_cast<int>(rtl::Round(v));
 }
@@ -44,42 +47,30 @@ TfrPictureView::TfrPictureView() {
     }
 }
 
-void TfrPictureView::RegisterProperties() {
-    TfrView::RegisterProperties();
-    AddProperty("Picture", frdtHasEditor, EditorFor(&TfrDesignerEditorHooks::EditPictureHook));
-    AddProperty("Stretched", frdtBoolean);
-    AddProperty("Center", frdtBoolean);
-    AddProperty("KeepAspect", frdtBoolean);
-    AddProperty("DataField", frdtOneObject | frdtHasEditor | frdtString,
-                EditorFor(&TfrDesignerEditorHooks::EditDataFieldHook));
-    AddEnumProperty("BlobType", "btBMP;btJPG;btICO;btWMF", {0, 1, 2, 3});
-}
-
-void TfrPictureView::WriteProperty(const std::string& name, const TVariant& value) {
-    TfrView::WriteProperty(name, value);
-    const std::string n = rtl::UpperCase(name);
-    if (n == "CENTER") {
-        SetFlag(flPictCenter, value.AsBoolean());
-    } else if (n == "KEEPASPECT") {
-        SetFlag(flPictRatio, value.AsBoolean());
-    } else if (n == "BLOBTYPE") {
-        BlobType = static_cast<uint8_t>(value.AsInteger());
-    } else if (n == "PICTURE") {
-        // Scripts pass pictures by the number another picture's "PICTURE" gave.
-        if (const TfrPicture* source = TfrPicture::FromHandle(value.AsInteger()))
-            Picture.Assign(*source);
-    }
-}
-
-TVariant TfrPictureView::ReadProperty(const std::string& name) {
-    TVariant result = TfrView::ReadProperty(name);
-    if (!result.IsNull()) return result;
-    const std::string n = rtl::UpperCase(name);
-    if (n == "CENTER") return TVariant((Flags & flPictCenter) != 0);
-    if (n == "KEEPASPECT") return TVariant((Flags & flPictRatio) != 0);
-    if (n == "BLOBTYPE") return TVariant(int(BlobType));
-    if (n == "PICTURE") return TVariant(Picture.Handle());
-    return TVariant::Null();
+const TfrPropertyTable& TfrPictureView::PropertyTable() {
+    static const TfrPropertyTable table = [] {
+        using Pict = TfrPictureView;
+        TfrPropertyTableBuilder<Pict> t(TfrView::PropertyTable());
+        // Scripts pass pictures by number: reading gives this picture's, and
+        // writing copies the picture another one's number names.
+        t.Add(
+             "Picture", frdtHasEditor, [](Pict& p) { return TVariant(p.Picture.Handle()); },
+             [](Pict& p, const TVariant& v) {
+                 if (const TfrPicture* source = TfrPicture::FromHandle(v.AsInteger()))
+                     p.Picture.Assign(*source);
+             })
+            .Editor(HookEditor(&TfrDesignerEditorHooks::EditPictureHook))
+            .ReadsOtherForm();
+        t.List("Stretched", "Stretched", frdtBoolean);
+        t.FlagBit("Center", frdtBoolean, flPictCenter);
+        t.FlagBit("KeepAspect", frdtBoolean, flPictRatio);
+        t.List("DataField", "DataField", frdtOneObject | frdtHasEditor | frdtString)
+            .Editor(HookEditor(&TfrDesignerEditorHooks::EditDataFieldHook));
+        t.Field("BlobType", frdtEnum, &Pict::BlobType)
+            .Choices("btBMP;btJPG;btICO;btWMF", {0, 1, 2, 3});
+        return t.Build();
+    }();
+    return table;
 }
 
 TVariant TfrPictureView::CallMethod(const std::string& name, const TVariant& a1, const TVariant& a2,
@@ -182,12 +173,13 @@ void TfrPictureView::Paint(gdi::Canvas& canvas) {
     RestoreGeometry();
 }
 
-void TfrPictureView::ReadFromStream(rtl::TStream& stream) {
-    TfrView::ReadFromStream(stream);
+void TfrPictureView::ReadRecord(rtl::TStream& stream, int version) {
+    TfrView::ReadRecord(stream, version);
     const uint8_t kind = stream.ReadByte();
     if (kind > static_cast<uint8_t>(TfrPictureKind::JPEG))
         throw rtl::EReadError("Unknown picture kind " + std::to_string(kind));
-    if (StreamVersionMajor * 10 + StreamVersionMinor > 10) BlobType = stream.ReadByte();
+    if (StreamVersionMajor * 10 + StreamVersionMinor >= kRecordVersionBlobType)
+        BlobType = stream.ReadByte();
     const int64_t end = stream.ReadInt32();
     const int64_t here = stream.Position();
     if (end < here || end > stream.Size()) throw rtl::EReadError("Picture data outside the stream");

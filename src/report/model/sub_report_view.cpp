@@ -21,8 +21,8 @@ void TfrSubReportView::Paint(gdi::Canvas& canvas) {
     RestoreGeometry();
 }
 
-void TfrSubReportView::ReadFromStream(rtl::TStream& stream) {
-    TfrView::ReadFromStream(stream);
+void TfrSubReportView::ReadRecord(rtl::TStream& stream, int version) {
+    TfrView::ReadRecord(stream, version);
     SubPage = stream.ReadInt32();
 }
 

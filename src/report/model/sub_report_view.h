@@ -10,7 +10,7 @@ public:
     std::string ClassName() const override { return "TfrSubReportView"; }
 
     void Paint(gdi::Canvas& canvas) override;
-    void ReadFromStream(rtl::TStream& stream) override;
+    void ReadRecord(rtl::TStream& stream, int version) override;
     void WriteToStream(rtl::TStream& stream) override;
     void AddPopupItems(TfrPopupMenu&) override {}
 

@@ -7,9 +7,12 @@
 #include "report/core/process_state.h"
 #include "report/core/resource_strings.h"
 #include "report/core/string_ids.h"
+#include "report/model/band_view.h"
+#include "report/model/stream_versions.h"
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 using gdi::TRect;
 using rtl::TVariant;
@@ -18,10 +21,6 @@ namespace {
 
 int RoundInt(double v) {
     return static_cast<int>(rtl::Round(v));
-}
-
-bool IsCrossBand(const TfrView& band) {
-    return band.FrameTyp >= 18 && band.FrameTyp <= 20;
 }
 
 } // namespace
@@ -34,105 +33,69 @@ TfrView::~TfrView() {
     if (frEngine().CurrentObject == this) frEngine().CurrentObject = nullptr;
 }
 
-std::function<void()> TfrView::EditorFor(TfrEditorHook TfrDesignerEditorHooks::*hook) {
-    return [this, hook] {
+std::function<void(TfrView&)> TfrView::HookEditor(TfrEditorHook TfrDesignerEditorHooks::*hook) {
+    return [hook](TfrView& view) {
         const TfrEditorHook& h = DesignerEditorHooks().*hook;
-        if (h) h(*this);
+        if (h) h(view);
     };
 }
 
-void TfrView::RegisterProperties() {
-    ClearPropList();
-    AddProperty("Name", frdtString | frdtOneObject);
-    AddProperty("Left", frdtSize);
-    AddProperty("Top", frdtSize);
-    AddProperty("Width", frdtSize);
-    AddProperty("Height", frdtSize);
-    AddProperty("Flags", 0);
-    if (HasFrameProperties()) {
-        AddProperty("FrameTyp", frdtInteger);
-        AddProperty("FrameWidth", frdtSize | frdtFloat);
-        AddProperty("FrameColor", frdtColor);
-        AddEnumProperty("FrameStyle", "psSolid;psDash;psDot;psDashDot;psDashDotDot;psDouble",
-                        {0, 1, 2, 3, 4, 5});
-        AddProperty("FillColor", frdtColor);
-        AddProperty("Tag", frdtOneObject | frdtHasEditor,
-                    EditorFor(&TfrDesignerEditorHooks::EditTagHook));
-        AddEnumProperty("BandAlign", "baNone;baLeft;baRight;baCenter;baWidth;baBottom;baTop;baRest",
-                        {0, 1, 2, 3, 4, 5, 6, 7});
-    }
-    AddProperty("Visible", frdtBoolean);
-    AddProperty("Memo", frdtOneObject | frdtHasEditor,
-                EditorFor(&TfrDesignerEditorHooks::EditMemoHook));
-    AddProperty("Memo.Count", 0);
-    AddProperty("Restrictions", frdtHasEditor,
-                EditorFor(&TfrDesignerEditorHooks::EditRestrictionsHook));
+std::function<void()> TfrView::EditorFor(TfrEditorHook TfrDesignerEditorHooks::*hook) {
+    return [this, edit = HookEditor(hook)] { edit(*this); };
 }
 
-void TfrView::WriteProperty(const std::string& name, const TVariant& value) {
-    const std::string n = rtl::UpperCase(name);
-    if (n == "NAME") {
-        Name = value.AsString();
-    } else if (n == "LEFT") {
-        Left = value.AsInteger();
-    } else if (n == "TOP") {
-        Top = value.AsInteger();
-    } else if (n == "WIDTH") {
-        Width = value.AsInteger();
-    } else if (n == "HEIGHT") {
-        Height = value.AsInteger();
-    } else if (n == "FLAGS") {
-        Flags = static_cast<uint16_t>(value.AsInteger());
-    } else if (n == "FRAMETYP") {
-        FrameTyp = static_cast<uint16_t>(value.AsInteger());
-    } else if (n == "FRAMEWIDTH") {
-        FrameWidth = value.AsDouble();
-    } else if (n == "FRAMECOLOR") {
-        FrameColor = static_cast<gdi::TColor>(value.AsInteger());
-    } else if (n == "FRAMESTYLE") {
-        FrameStyle = static_cast<uint16_t>(value.AsInteger());
-    } else if (n == "FILLCOLOR") {
-        FillColor = static_cast<gdi::TColor>(value.AsInteger());
-    } else if (n == "VISIBLE") {
-        Visible = value.AsBoolean();
-    } else if (n == "MEMO" || n == "DATAFIELD") {
-        Memo.SetText(value.AsString());
-    } else if (n == "GAPX") {
-        GapX = value.AsInteger();
-    } else if (n == "GAPY") {
-        GapY = value.AsInteger();
-    } else if (n == "STRETCHED") {
-        SetFlag(flStretched, value.AsBoolean());
-    } else if (n == "BANDALIGN") {
-        BandAlign = static_cast<uint8_t>(value.AsInteger());
-    } else if (n == "TAG") {
-        Tag = value.AsString();
-    }
-}
-
-TVariant TfrView::ReadProperty(const std::string& name) {
-    const std::string n = rtl::UpperCase(name);
-    if (n == "NAME") return TVariant(Name);
-    if (n == "LEFT") return TVariant(Left);
-    if (n == "TOP") return TVariant(Top);
-    if (n == "WIDTH") return TVariant(Width);
-    if (n == "HEIGHT") return TVariant(Height);
-    if (n == "FLAGS") return TVariant(int(Flags));
-    if (n == "FRAMETYP") return TVariant(int(FrameTyp));
-    if (n == "FRAMEWIDTH") return TVariant(FrameWidth);
-    if (n == "FRAMECOLOR") return TVariant(static_cast<int32_t>(FrameColor));
-    if (n == "FRAMESTYLE") return TVariant(int(FrameStyle));
-    if (n == "FILLCOLOR") return TVariant(static_cast<int32_t>(FillColor));
-    if (n == "VISIBLE") return TVariant(Visible);
-    if (n == "MEMO") return TVariant(Memo.Text());
-    if (n == "GAPX") return TVariant(GapX);
-    if (n == "GAPY") return TVariant(GapY);
-    if (n == "STRETCHED") return TVariant((Flags & flStretched) != 0);
-    if (n == "BANDALIGN") return TVariant(int(BandAlign));
-    if (n == "DATAFIELD") return TVariant(Memo.Count() > 0 ? Memo[0] : std::string());
-    if (n == "TAG") return TVariant(Tag);
-    if (n == "MEMO.COUNT") return TVariant(Memo.Count());
-    return TVariant::Null();
+const TfrPropertyTable& TfrView::PropertyTable() {
+    static const TfrPropertyTable table = [] {
+        TfrPropertyTableBuilder<TfrView> t(TfrObject::PropertyTable());
+        // Band and sub-report objects list no frame, fill, tag or alignment;
+        // scripts still reach those by name.
+        const auto framed = [](const TfrView& v) { return v.HasFrameProperties(); };
+        t.Field("Name", frdtString | frdtOneObject, &TfrView::Name);
+        t.Field("Left", frdtSize, &TfrView::Left);
+        t.Field("Top", frdtSize, &TfrView::Top);
+        t.Field("Width", frdtSize, &TfrView::Width);
+        t.Field("Height", frdtSize, &TfrView::Height);
+        t.Field("Flags", 0, &TfrView::Flags);
+        t.Field("FrameTyp", frdtInteger, &TfrView::FrameTyp).When(framed);
+        t.Field("FrameWidth", frdtSize | frdtFloat, &TfrView::FrameWidth).When(framed);
+        t.Field("FrameColor", frdtColor, &TfrView::FrameColor).When(framed);
+        t.Field("FrameStyle", frdtEnum, &TfrView::FrameStyle)
+            .When(framed)
+            .Choices("psSolid;psDash;psDot;psDashDot;psDashDotDot;psDouble", {0, 1, 2, 3, 4, 5});
+        t.Field("FillColor", frdtColor, &TfrView::FillColor).When(framed);
+        t.Field("Tag", frdtOneObject | frdtHasEditor, &TfrView::Tag)
+            .When(framed)
+            .Editor(HookEditor(&TfrDesignerEditorHooks::EditTagHook));
+        t.Field("BandAlign", frdtEnum, &TfrView::BandAlign)
+            .When(framed)
+            .Choices("baNone;baLeft;baRight;baCenter;baWidth;baBottom;baTop;baRest",
+                     {0, 1, 2, 3, 4, 5, 6, 7});
+        t.Field("Visible", frdtBoolean, &TfrView::Visible);
+        t.Add(
+             "Memo", frdtOneObject | frdtHasEditor,
+             [](TfrView& v) { return TVariant(v.Memo.Text()); },
+             [](TfrView& v, const TVariant& x) { v.Memo.SetText(x.AsString()); })
+            .Editor(HookEditor(&TfrDesignerEditorHooks::EditMemoHook));
+        // Read-only.
+        t.Add("Memo.Count", 0, [](TfrView& v) { return TVariant(v.Memo.Count()); });
+        // Changed through its editor only: scripts cannot reach it.
+        t.Add("Restrictions", frdtHasEditor)
+            .NotNamed()
+            .Editor(HookEditor(&TfrDesignerEditorHooks::EditRestrictionsHook));
+        // Reached by name only; kinds list some of them.
+        t.Field("GapX", frdtInteger, &TfrView::GapX).NotListed();
+        t.Field("GapY", frdtInteger, &TfrView::GapY).NotListed();
+        t.FlagBit("Stretched", frdtBoolean, flStretched).NotListed();
+        // Writes the whole text; reads its first line (the field's name).
+        t.Add(
+             "DataField", frdtString,
+             [](TfrView& v) { return TVariant(v.Memo.Count() > 0 ? v.Memo[0] : std::string()); },
+             [](TfrView& v, const TVariant& x) { v.Memo.SetText(x.AsString()); })
+            .NotListed()
+            .ReadsOtherForm();
+        return t.Build();
+    }();
+    return table;
 }
 
 TVariant TfrView::CallMethod(const std::string& name, const TVariant& a1, const TVariant& a2,
@@ -156,21 +119,29 @@ void TfrView::SetBounds(int left, int top, int width, int height) {
 }
 
 int TfrView::ScaledRight() const {
-    return RoundInt((KeptLeft + KeptWidth) * ZoomX + ShiftX);
+    return RoundInt((Kept.Left + Kept.Width) * ZoomX + ShiftX);
 }
 
 int TfrView::ScaledBottom() const {
-    return RoundInt((KeptTop + KeptHeight) * ZoomY + ShiftY);
+    return RoundInt((Kept.Top + Kept.Height) * ZoomY + ShiftY);
+}
+
+TfrViewGeometry TfrView::Geometry() const {
+    return TfrViewGeometry{Left, Top, Width, Height, GapX, GapY, FrameWidth};
+}
+
+void TfrView::SetGeometry(const TfrViewGeometry& g) {
+    Left = g.Left;
+    Top = g.Top;
+    Width = g.Width;
+    Height = g.Height;
+    GapX = g.GapX;
+    GapY = g.GapY;
+    FrameWidth = g.FrameWidth;
 }
 
 void TfrView::ScaleForOutput() {
-    KeptLeft = Left;
-    KeptTop = Top;
-    KeptWidth = Width;
-    KeptHeight = Height;
-    KeptFrameWidth = FrameWidth;
-    KeptGapX = GapX;
-    KeptGapY = GapY;
+    Kept = Geometry();
     if (!frEngine().OutputMode) {
         ZoomX = ZoomY = 1.0;
         ShiftX = ShiftY = 0;
@@ -181,14 +152,14 @@ void TfrView::ScaleForOutput() {
     Height = RoundInt(Height * ZoomY);
     FrameWidth = FrameWidth * ZoomX;
 
-    const double w = KeptFrameWidth;
+    const double w = Kept.FrameWidth;
     const int hx = RoundInt(w * ZoomX / 2);
     const int hy = RoundInt(w * ZoomY / 2);
     const int ix = RoundInt((w * ZoomX - 1) / 2);
     const int iy = RoundInt((w * ZoomY - 1) / 2);
     // The vertical gap gains half of what the horizontal one gains.
-    GapX = RoundInt(KeptGapX * ZoomX) + hx;
-    GapY = RoundInt(KeptGapY * ZoomY) + hy / 2;
+    GapX = RoundInt(Kept.GapX * ZoomX) + hx;
+    GapY = RoundInt(Kept.GapY * ZoomY) + hy / 2;
 
     int right = ScaledRight();
     int bottom = ScaledBottom();
@@ -202,13 +173,7 @@ void TfrView::ScaleForOutput() {
 }
 
 void TfrView::RestoreGeometry() {
-    Left = KeptLeft;
-    Top = KeptTop;
-    Width = KeptWidth;
-    Height = KeptHeight;
-    FrameWidth = KeptFrameWidth;
-    GapX = KeptGapX;
-    GapY = KeptGapY;
+    SetGeometry(Kept);
 }
 
 void TfrView::PaintFill() {
@@ -262,7 +227,7 @@ void TfrView::DrawFrameLine(int x1, int y1, int x2, int y2) {
 void TfrView::PaintFrame() {
     const TfrEngineState& st = frEngine();
     if (st.ScriptPass || !Canvas) return;
-    if (st.OutputMode && (FrameTyp & 15) == 0) return;
+    if (st.OutputMode && (FrameTyp & frftAll) == 0) return;
     gdi::Canvas& c = *Canvas;
     c.SetBrush(gdi::TBrush{c.Brush().Color, gdi::bsSolid, {}});
     c.SetPenStyle(gdi::psSolid);
@@ -282,10 +247,13 @@ void TfrView::PaintFrame() {
         c.LineTo(r, b);
         c.LineTo(r, b - 4);
     }
-    static const gdi::TPenStyle kStyles[] = {gdi::psSolid, gdi::psDash, gdi::psDot, gdi::psDashDot,
-                                             gdi::psDashDotDot};
+    // The frame styles below frsDouble, in order; the double line keeps the solid pen.
+    static const gdi::TPenStyle kPenStyles[] = {gdi::psSolid, gdi::psDash, gdi::psDot,
+                                                gdi::psDashDot, gdi::psDashDotDot};
+    static_assert(std::size(kPenStyles) == frsDouble);
     c.SetPen(gdi::TPen{FrameColor, RoundInt(FrameWidth),
-                       FrameStyle < 5 ? kStyles[FrameStyle] : gdi::psSolid, gdi::pmCopy});
+                       FrameStyle < std::size(kPenStyles) ? kPenStyles[FrameStyle] : gdi::psSolid,
+                       gdi::pmCopy});
     const int r = ScaledRight();
     const int b = ScaledBottom();
     if (FrameTyp & frftRight) DrawFrameLine(r, Top, r, b);
@@ -383,7 +351,7 @@ void TfrView::ApplyBandAlign() {
     case baWidth:
         if (!st.OutputMode) {
             TfrView* band = FindBandUnder();
-            if (band && IsCrossBand(*band)) {
+            if (band && frIsCrossBand(band->FrameTyp)) {
                 Left = band->Left;
                 Width = band->Width;
             } else {
@@ -482,7 +450,7 @@ void TfrView::OutputToPage(rtl::TStream& stream) {
             Top = band->Top() + band->Height() - Height;
         } else if (BandAlign == baTop) {
             Top = band->Top();
-        } else if (BandAlign == baWidth && band->BandType() >= 18 && band->BandType() <= 20) {
+        } else if (BandAlign == baWidth && frIsCrossBand(band->BandType())) {
             Width = band->Width();
         }
     }
@@ -510,14 +478,13 @@ double DecodeFrameWidth(int32_t stored) {
 
 } // namespace
 
-void TfrView::ReadFromStream(rtl::TStream& stream) {
-    const int v = frEngine().Version;
-    if (v > 23 || (v == 23 && !PreparedMode)) {
+void TfrView::ReadRecord(rtl::TStream& stream, int v) {
+    if (v >= frStreamVersionRecordVersions || (v >= frStreamVersionNames && !PreparedMode)) {
         Name = rtl::frReadString(stream, v);
     } else {
         CreateUniqueName();
     }
-    if (v > 23) {
+    if (v >= frStreamVersionRecordVersions) {
         StreamVersionMajor = stream.ReadByte();
         StreamVersionMinor = stream.ReadByte();
     }
@@ -536,11 +503,11 @@ void TfrView::ReadFromStream(rtl::TStream& stream) {
         FormatText = rtl::frReadString(stream, v);
     }
     rtl::frReadMemo(stream, Memo, v);
-    if (v > 22 && !PreparedMode) {
+    if (v >= frStreamVersionNames && !PreparedMode) {
         rtl::frReadMemo(stream, BeforePrintScript, v);
         Visible = stream.ReadWordBool();
     }
-    if (v > 23) {
+    if (v >= frStreamVersionRecordVersions) {
         Restrictions = stream.ReadUInt16();
         Tag = rtl::frReadString(stream, v);
         GapX = stream.ReadInt32();
@@ -585,13 +552,18 @@ void TfrView::Assign(TfrView& source) {
     Name = source.Name;
     TypeCode = source.TypeCode;
     Selected = source.Selected;
-    source.PreparedMode = false;
     PreparedMode = false;
-    rtl::ScopedRestore<int> version(frEngine().Version, 25);
     rtl::TMemoryStream ms;
-    source.WriteToStream(ms);
+    {
+        // The template layout, whatever the source is doing; writing also
+        // stamps the record version on the writer, which is put back too.
+        rtl::ScopedRestore<bool> templateLayout(source.PreparedMode, false);
+        rtl::ScopedRestore<uint8_t> major(source.StreamVersionMajor);
+        rtl::ScopedRestore<uint8_t> minor(source.StreamVersionMinor);
+        source.WriteToStream(ms);
+    }
     ms.SetPosition(0);
-    ReadFromStream(ms);
+    ReadRecord(ms, frStreamVersionCurrent);
 }
 
 void TfrView::ForSelection(const std::function<void(TfrView&)>& change) {
@@ -636,21 +608,20 @@ TfrControl::TfrControl() {
     FrameTyp = 0;
 }
 
-void TfrControl::RegisterProperties() {
-    ClearPropList();
-    AddProperty("Name", frdtString | frdtOneObject);
-    AddProperty("Left", frdtSize);
-    AddProperty("Top", frdtSize);
-    AddProperty("Width", frdtSize);
-    AddProperty("Height", frdtSize);
-    AddProperty("Visible", frdtBoolean);
-    AddProperty("Restrictions", frdtHasEditor,
-                EditorFor(&TfrDesignerEditorHooks::EditRestrictionsHook));
-}
-
-void TfrControl::WriteProperty(const std::string& name, const TVariant& value) {
-    TfrView::WriteProperty(name, value);
-    if (rtl::UpperCase(name) == "VISIBLE") SetControlVisible(Visible);
+const TfrPropertyTable& TfrControl::PropertyTable() {
+    static const TfrPropertyTable table = [] {
+        TfrPropertyTableBuilder<TfrControl> t(TfrView::PropertyTable());
+        // A control lists only its place, visibility and restrictions; by
+        // name it is a view like any other.
+        t.ListOnly({"Name", "Left", "Top", "Width", "Height", "Visible", "Restrictions"});
+        // Its visibility is also the window control's.
+        t.Change("Visible").Writes([](TfrControl& c, const TVariant& v) {
+            c.Visible = v.AsBoolean();
+            c.SetControlVisible(c.Visible);
+        });
+        return t.Build();
+    }();
+    return table;
 }
 
 void TfrControl::Paint(gdi::Canvas& canvas) {

@@ -36,8 +36,10 @@ constexpr uint16_t frftRight = 1;
 constexpr uint16_t frftBottom = 2;
 constexpr uint16_t frftLeft = 4;
 constexpr uint16_t frftTop = 8;
+constexpr uint16_t frftAll = frftRight | frftBottom | frftLeft | frftTop;
 
-// Frame styles; 5 draws a double line.
+// Frame styles. Those below frsDouble are pen styles (solid, dash, dot,
+// dash-dot, dash-dot-dot); frsDouble draws a double line.
 constexpr uint16_t frsSolid = 0;
 constexpr uint16_t frsDouble = 5;
 
@@ -53,6 +55,12 @@ constexpr uint16_t frrfDontDelete = 64;
 // Alignment inside the band.
 enum TfrBandAlign : uint8_t { baNone, baLeft, baRight, baCenter, baWidth, baBottom, baTop, baRest };
 
+// What ScaleForOutput changes for painting and RestoreGeometry puts back.
+struct TfrViewGeometry {
+    int Left = 0, Top = 0, Width = 0, Height = 0, GapX = 0, GapY = 0;
+    double FrameWidth = 1;
+};
+
 // A binary database field's content as the data layer hands it over.
 struct TfrBlobData {
     bool IsNull = true;
@@ -66,11 +74,10 @@ public:
 
     std::string ClassName() const override { return "TfrView"; }
 
-    void WriteProperty(const std::string& name, const rtl::TVariant& value) override;
-    rtl::TVariant ReadProperty(const std::string& name) override;
+    static const TfrPropertyTable& PropertyTable();
+    const TfrPropertyTable& Properties() const override { return PropertyTable(); }
     rtl::TVariant CallMethod(const std::string& name, const rtl::TVariant& a1,
                              const rtl::TVariant& a2, const rtl::TVariant& a3) override;
-    void RegisterProperties() override;
 
     virtual void PaintFill();
     virtual void PaintFrame();
@@ -81,7 +88,12 @@ public:
     virtual void Paint(gdi::Canvas& canvas) = 0;
     virtual void OutputToPage(rtl::TStream& stream);
     virtual void ExportToFilter();
-    virtual void ReadFromStream(rtl::TStream& stream);
+    // Reads the view's record as the template being read stores it
+    // (frEngine().Version).
+    void ReadFromStream(rtl::TStream& stream) { ReadRecord(stream, frEngine().Version); }
+    // Reads the record as template version `version` stores it; each kind
+    // reads the common part first, then its own.
+    virtual void ReadRecord(rtl::TStream& stream, int version);
     virtual void WriteToStream(rtl::TStream& stream);
     virtual void AddPopupItems(TfrPopupMenu& menu);
     virtual QRegion CreateClipRegion(bool enlarge);
@@ -96,7 +108,9 @@ public:
     void ExpandTag(std::string& text);
     // The band object of the designer's page under the view's top-left corner.
     TfrView* FindBandUnder();
-    // Copies everything by a round trip through a version-25 record.
+    // Copies everything by a round trip through a template record of the
+    // current version. The source and the engine's stream version are left
+    // as they were; this view leaves prepared mode.
     virtual void Assign(TfrView& source);
 
     // Engine working fields (splitting across pages).
@@ -104,8 +118,7 @@ public:
     int SavedTop = 0;
 
     // Geometry as it was before ScaleForOutput.
-    int KeptLeft = 0, KeptTop = 0, KeptWidth = 0, KeptHeight = 0, KeptGapX = 0, KeptGapY = 0;
-    double KeptFrameWidth = 1;
+    TfrViewGeometry Kept;
 
     std::string BaseName = "View";
     gdi::Canvas* Canvas = nullptr;
@@ -147,6 +160,8 @@ protected:
     virtual bool HasFrameProperties() const { return true; }
     // The editor procedure of a hook, reached when the editor button is pressed.
     std::function<void()> EditorFor(TfrEditorHook TfrDesignerEditorHooks::*hook);
+    // The same for a property table entry: the hook is looked up when pressed.
+    static std::function<void(TfrView&)> HookEditor(TfrEditorHook TfrDesignerEditorHooks::*hook);
     // Right and bottom edges of the scaled, unshrunk rectangle.
     int ScaledRight() const;
     int ScaledBottom() const;
@@ -157,6 +172,8 @@ protected:
     TfrPopupItem FlagItem(const std::string& caption, uint16_t bit);
 
 private:
+    TfrViewGeometry Geometry() const;
+    void SetGeometry(const TfrViewGeometry& g);
     void StartPaint(gdi::Canvas* canvas);
     void ApplyBandAlign();
     void DrawFrameLine(int x1, int y1, int x2, int y2);
@@ -183,8 +200,8 @@ class TfrControl : public TfrView {
 public:
     TfrControl();
     std::string ClassName() const override { return "TfrControl"; }
-    void RegisterProperties() override;
-    void WriteProperty(const std::string& name, const rtl::TVariant& value) override;
+    static const TfrPropertyTable& PropertyTable();
+    const TfrPropertyTable& Properties() const override { return PropertyTable(); }
     void Paint(gdi::Canvas& canvas) override;
 
     virtual void PaintControl() = 0;

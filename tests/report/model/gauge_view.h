@@ -8,8 +8,8 @@ class TfrTestGaugeView : public TfrView {
 public:
     std::string ClassName() const override { return "TfrTestGaugeView"; }
     void Paint(gdi::Canvas&) override {}
-    void ReadFromStream(rtl::TStream& stream) override {
-        TfrView::ReadFromStream(stream);
+    void ReadRecord(rtl::TStream& stream, int version) override {
+        TfrView::ReadRecord(stream, version);
         Level = stream.ReadInt32();
     }
     void WriteToStream(rtl::TStream& stream) override {

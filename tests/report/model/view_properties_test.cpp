@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{gtSubReport,
                  {"Name:257", "Left:128", "Top:128", "Width:128", "Height:128", "Flags:0",
                   "Visible:8", "Memo:320", "Memo.Count:0", "Restrictions:64"}}),
-    [](const auto& info) { return std::to_string(info.param.code); });
+    [](const auto& p) { return std::to_string(p.param.code); });
 
 namespace {
 
@@ -141,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
         BandCase{20, {"ChildBand", "PrintChildIfInvisible", "EOF"}},
         BandCase{21, {"ChildBand", "PrintChildIfInvisible", "Stretched", "Breaked", "EOF"}},
         BandCase{22, {"ChildBand", "PrintChildIfInvisible", "EOF"}}),
-    [](const auto& info) { return std::to_string(info.param.type); });
+    [](const auto& p) { return std::to_string(p.param.type); });
 
 class BandChoices : public ModelTest {};
 

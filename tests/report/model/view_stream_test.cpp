@@ -417,12 +417,44 @@ TEST_F(StreamRecords, AssignCopiesEverythingThroughARecord) {
     TfrMemoView target;
     target.PreparedMode = true;
     target.Assign(source);
-    EXPECT_FALSE(source.PreparedMode);
+    EXPECT_TRUE(source.PreparedMode); // the source is left as it was
     EXPECT_FALSE(target.PreparedMode);
     EXPECT_TRUE(target.Selected);
     EXPECT_EQ(target.Font.Size, 33);
+    source.PreparedMode = false; // compare the template records
     EXPECT_EQ(Hex(RecordOf(target)), Hex(RecordOf(source)));
     EXPECT_EQ(frEngine().Version, 22);
+}
+
+TEST_F(StreamRecords, AssignLeavesTheSourceAndTheStreamVersionAlone) {
+    // A band read from an old record, then prepared for building.
+    TfrBandView source;
+    source.FrameTyp = btMasterData;
+    source.FormatText = "frDBDataSet1";
+    source.Memo.SetText("template");
+    source.WorkMemo.SetText("working");
+    source.StreamVersionMajor = 1;
+    source.StreamVersionMinor = 0;
+    source.PreparedMode = true;
+    const std::string prepared = RecordOf(source);
+    source.StreamVersionMajor = 1;
+    source.StreamVersionMinor = 0;
+    // The version of a template being read elsewhere: 23 has no record versions.
+    frEngine().Version = 23;
+
+    TfrBandView target;
+    target.Assign(source);
+    EXPECT_EQ(frEngine().Version, 23);
+    EXPECT_TRUE(source.PreparedMode);
+    EXPECT_EQ(source.StreamVersionMajor, 1);
+    EXPECT_EQ(source.StreamVersionMinor, 0);
+    EXPECT_EQ(Hex(RecordOf(source)), Hex(prepared));
+    // The copy has the template text and the band's own part.
+    EXPECT_EQ(target.Memo.Text(), "template\r\n");
+    EXPECT_EQ(target.FormatText, "frDBDataSet1");
+    EXPECT_EQ(target.Columns, source.Columns);
+    EXPECT_EQ(target.StreamVersionMajor, 2);
+    EXPECT_EQ(target.StreamVersionMinor, 1);
 }
 
 namespace {
