@@ -1,4 +1,5 @@
 #include "report/model/page.h"
+#include "report/model/stream_versions.h"
 
 #include "platform/print/paper_sizes.h"
 #include "platform/rtl/scoped_restore.h"
@@ -115,7 +116,7 @@ void TfrPages::LoadFromStream(rtl::TStream& stream) {
                 std::make_unique<TfrPage>(DefaultPaperSize, 0, 0, print::kDefaultBin, 0));
             TfrPage& page = *items_.back();
             page.LoadFromStream(stream);
-            if (v < 24) page.Name = pageNames.Free("Page");
+            if (v < frStreamVersionRecordVersions) page.Name = pageNames.Free("Page");
             pageNames.Add(page.Name);
         } else if (record == kDictionaryRecord) {
             Report.Dictionary->LoadFromStream(stream);
@@ -167,7 +168,7 @@ void TfrPages::ReadObjectRecord(rtl::TStream& stream, uint8_t kind,
         // A registered kind that cannot be made: its record is skipped.
     }
     if (made && pageIndex >= Count()) made.reset();
-    const int64_t end = v >= 24 ? ReadEndPosition(stream) : -1;
+    const int64_t end = v >= frStreamVersionRecordVersions ? ReadEndPosition(stream) : -1;
     if (!made) {
         // Records of older versions cannot be skipped: go on where we are.
         if (end >= 0) stream.SetPosition(end);
@@ -179,7 +180,7 @@ void TfrPages::ReadObjectRecord(rtl::TStream& stream, uint8_t kind,
     try {
         view.ReadFromStream(stream);
         if (framedMemo) stream.Skip(8);
-        if (v < 23) view.Name = names.Free(view.BaseName);
+        if (v < frStreamVersionNames) view.Name = names.Free(view.BaseName);
         names.Add(view.Name);
         view.WriteProperty("Name", rtl::TVariant(view.Name));
     } catch (const rtl::EReadError&) {

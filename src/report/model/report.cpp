@@ -1,4 +1,5 @@
 #include "report/model/report.h"
+#include "report/model/stream_versions.h"
 
 #include "platform/rtl/scoped_restore.h"
 #include "platform/rtl/sysutils.h"
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr uint8_t kTemplateVersion = 25;
 constexpr uint8_t kEndMarker = 252;
 constexpr uint8_t kGeneratorVersion = 88;
 
@@ -139,12 +139,12 @@ TfrLoadResult TfrReport::LoadTemplateStream(rtl::TStream& stream) {
 
     const int64_t start = stream.Position();
     int version = stream.ReadByte();
-    if (version <= 20) {
+    if (version < frStreamVersionOldest) {
         // No version byte: the oldest layout starts right away.
-        version = 21;
+        version = frStreamVersionOldest;
         stream.SetPosition(start);
     }
-    if (version > kTemplateVersion) {
+    if (version > frStreamVersionCurrent) {
         ShowError(LoadResourceString(frsUnsupportedFormat));
         return TfrLoadResult::Unsupported;
     }
@@ -199,8 +199,8 @@ void TfrReport::SaveTemplateStream(rtl::TStream& stream) {
         DesignerEditorHooks().WriteXmlTemplate(*this, stream);
         return;
     }
-    frEngine().Version = kTemplateVersion;
-    stream.WriteByte(kTemplateVersion);
+    frEngine().Version = frStreamVersionCurrent;
+    stream.WriteByte(frStreamVersionCurrent);
     Pages->SaveToStream(stream);
     stream.WriteByte(kEndMarker);
     GeneratorVersion = kGeneratorVersion;
@@ -331,7 +331,7 @@ void TfrReport::ReportProgress(int n) {
 }
 
 void TfrReport::WriteReportForm(rtl::TStream& stream) {
-    stream.WriteInt32(kTemplateVersion);
+    stream.WriteInt32(frStreamVersionCurrent);
     if (!StoreInDFM) return;
     rtl::TMemoryStream tmpl;
     SaveTemplateStream(tmpl);

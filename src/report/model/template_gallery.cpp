@@ -1,10 +1,11 @@
 #include "report/model/template_gallery.h"
+#include "report/model/stream_versions.h"
 
 #include "report/core/process_state.h"
 
 namespace {
 
-constexpr int kGalleryVersion = 25;
+constexpr int kGalleryVersion = frStreamVersionCurrent;
 
 } // namespace
 
