@@ -465,9 +465,16 @@ void TfrView::ExportToFilter() {
 
 namespace {
 
+// Whole widths up to 10 are stored as they are (what old readers expect);
+// every other width in thousandths, which every reader divides back. A whole
+// width above 10 stored as it is would come back a thousandth of itself.
 int32_t EncodeFrameWidth(double width) {
-    if (width != std::floor(width)) return static_cast<int32_t>(rtl::Round(width * 1000));
-    return static_cast<int32_t>(width);
+    constexpr int kLargestPlainWidth = 10;
+    if (!std::isfinite(width)) return 1;
+    if (width == std::floor(width) && width <= kLargestPlainWidth && width >= INT32_MIN)
+        return static_cast<int32_t>(width);
+    const double thousandths = std::clamp(width * 1000, -2147483648.0, 2147483647.0);
+    return static_cast<int32_t>(rtl::Round(thousandths));
 }
 
 double DecodeFrameWidth(int32_t stored) {

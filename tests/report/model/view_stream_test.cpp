@@ -187,8 +187,11 @@ TEST_F(StreamRecords, FrameWidthIsStoredInThousandthsWhenItHasAFraction) {
         int32_t stored;
         double readBack;
     };
-    for (const Case& c : {Case{0.5, 500, 0.5}, Case{2, 2, 2.0}, Case{1.25, 1250, 1.25},
-                          Case{10, 10, 10.0}, Case{11, 11, 0.011}, Case{0, 0, 0.0}}) {
+    // Whole widths above 10 go in thousandths too, or they would read back a
+    // thousandth of themselves.
+    for (const Case& c :
+         {Case{0.5, 500, 0.5}, Case{2, 2, 2.0}, Case{1.25, 1250, 1.25}, Case{10, 10, 10.0},
+          Case{11, 11000, 11.0}, Case{40, 40000, 40.0}, Case{0, 0, 0.0}}) {
         TfrLineView line;
         line.FrameWidth = c.width;
         std::string bytes = RecordOf(line);
