@@ -12,17 +12,6 @@
 namespace db {
 namespace {
 
-constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
-
-// An exact match wins over one that differs in letter case only.
-std::size_t FindName(const std::vector<std::string>& names, std::string_view name) {
-    for (std::size_t i = 0; i < names.size(); ++i)
-        if (names[i] == name) return i;
-    for (std::size_t i = 0; i < names.size(); ++i)
-        if (rtl::SameText(names[i], name)) return i;
-    return kNone;
-}
-
 bool Matches(const Value& v, const std::string& pattern) {
     if (v.IsNull()) return false;
     if (v.GetKind() == Value::Kind::String || v.GetKind() == Value::Kind::Bytes)
@@ -110,24 +99,17 @@ void TADOQuery::Open() {
     if (!connection_->Connected()) connection_->Open();
     Backend& backend = connection_->GetBackend();
 
-    std::size_t table = FindName(backend.TableNames(), st.Table);
-    if (table == kNone) {
-        const std::size_t system = FindName(backend.SystemTableNames(), st.Table);
-        if (system == kNone)
-            throw EDatabaseError("Cannot find the input table or query '" + st.Table +
-                                 "'. Make sure it exists and that its name is spelled correctly.");
-        table = backend.TableNames().size() + system;
-    }
-    const std::string& tableName =
-        table < backend.TableNames().size()
-            ? backend.TableNames()[table]
-            : backend.SystemTableNames()[table - backend.TableNames().size()];
+    const std::size_t table = backend.FindTable(st.Table);
+    if (table == kNotFound)
+        throw EDatabaseError("Cannot find the input table or query '" + st.Table +
+                             "'. Make sure it exists and that its name is spelled correctly.");
+    const std::string& tableName = backend.TableName(table);
     const std::vector<TColumnInfo> columns = backend.Columns(table);
     std::vector<std::string> columnNames;
     for (const TColumnInfo& c : columns) columnNames.push_back(c.Name);
     auto column = [&](const std::string& name, const char* where) {
         const std::size_t i = FindName(columnNames, name);
-        if (i == kNone)
+        if (i == kNotFound)
             throw EDatabaseError("Unknown column '" + name + "'" + where + " in table '" +
                                  tableName + "'");
         return i;

@@ -2,12 +2,36 @@
 
 #include "platform/db/database_error.h"
 #include "platform/db/jet_header.h"
+#include "platform/rtl/sysutils.h"
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
 namespace db {
+
+std::size_t FindName(const std::vector<std::string>& names, std::string_view name) {
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (names[i] == name) return i;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (rtl::SameText(names[i], name)) return i;
+    return kNotFound;
+}
+
+const std::string& Backend::TableName(std::size_t table) const {
+    const std::vector<std::string>& user = TableNames();
+    if (table < user.size()) return user[table];
+    const std::vector<std::string>& system = SystemTableNames();
+    if (table - user.size() < system.size()) return system[table - user.size()];
+    throw EDatabaseError("table index out of range");
+}
+
+std::size_t Backend::FindTable(std::string_view name) const {
+    const std::size_t user = FindName(TableNames(), name);
+    if (user != kNotFound) return user;
+    const std::size_t system = FindName(SystemTableNames(), name);
+    return system == kNotFound ? kNotFound : TableNames().size() + system;
+}
 
 std::unique_ptr<Backend> OpenDatabaseFile(const std::string& utf8Path,
                                           const std::string& displayName, bool hasPassword,

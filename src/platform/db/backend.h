@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace db {
@@ -18,6 +19,12 @@ struct TColumnInfo {
     TFieldType DataType = ftUnknown;
     int Size = 0; // characters of a text column, bytes of a binary one; 0 otherwise
 };
+
+constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
+
+// The index of a table or column name: an exact match wins over one that
+// differs in ASCII letter case only. kNotFound when there is none.
+std::size_t FindName(const std::vector<std::string>& names, std::string_view name);
 
 class Backend {
 public:
@@ -31,6 +38,12 @@ public:
         static const std::vector<std::string> none;
         return none;
     }
+    // The name of a table by its index (user tables, then system ones).
+    const std::string& TableName(std::size_t table) const;
+    // The index of the named table, a user table before a system one;
+    // kNotFound when there is none.
+    std::size_t FindTable(std::string_view name) const;
+
     // The columns of a table in the table's order.
     virtual std::vector<TColumnInfo> Columns(std::size_t table) = 0;
     // Calls onRow once per row with the values of the wanted columns (indexes

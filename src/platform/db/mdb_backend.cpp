@@ -1,6 +1,14 @@
-// Access files through mdbtools' libmdb. libmdb finds the rows and their
-// columns; the values are decoded here from the row bytes, so numbers keep
+// Access files through mdbtools' libmdb. libmdb reads the table definitions
+// and cracks each row into its columns; the pages a table owns are walked
+// here, and the values decoded here from the row bytes, so numbers keep
 // their full precision and a null text is told apart from an empty one.
+//
+// libmdb trusts the file: a page it cannot read, or one of the wrong kind,
+// makes it print a line on standard error and go on as if the table ended
+// there. Every page is therefore checked before libmdb is given it (inside
+// the file, of the kind and owner expected), and every failure raises the
+// "damaged" error naming the table, so a cut or damaged file never reads as
+// fewer rows.
 
 #include "platform/db/backend.h"
 #include "platform/db/database_error.h"
@@ -20,10 +28,53 @@
 namespace db {
 namespace {
 
-constexpr int kOffsetMask = 0x1FFF;
-constexpr std::size_t kMemoHeader = 12;
+// The kind of a page is its first byte.
+constexpr unsigned char kDataPage = 0x01;
+constexpr unsigned char kTableDefinitionPage = 0x02;
+constexpr unsigned char kUsageMapPage = 0x05;
+// Data pages name their table's definition page at this offset; long-value
+// pages carry this tag there instead.
+constexpr int kPageOwnerOffset = 4;
+constexpr char kLongValueTag[] = {'L', 'V', 'A', 'L'};
+// A table definition continues on the page named at this offset (0: none),
+// after the header of that page.
+constexpr int kNextDefinitionOffset = 4;
+constexpr std::size_t kDefinitionHeader = 8;
+
+// A row offset on a data page: the offset in the low bits, two flags above.
+constexpr unsigned kOffsetMask = 0x1FFF;
+constexpr unsigned kRowFlags = 0xC000;
+constexpr unsigned kDeletedRow = 0xC000;
+// The row grew and moved: it holds a pointer to where it lives now.
+constexpr unsigned kMovedRow = 0x4000;
+// Where a moved row lives now; read through its pointer only.
+constexpr unsigned kMovedRowTarget = 0x8000;
+
+// A pointer to a row: the row number in the low byte, the page above it.
+constexpr std::uint32_t RowOfPointer(std::uint32_t p) {
+    return p & 0xFF;
+}
+constexpr std::uint32_t PageOfPointer(std::uint32_t p) {
+    return p >> 8;
+}
+
+// The 12-byte header of a long value (memo, OLE): the length in the low 30
+// bits of the first word, and where the bytes are in its top bits.
+constexpr std::size_t kLongValueHeader = 12;
+constexpr std::uint32_t kLongValueLengthMask = 0x3FFFFFFF;
+constexpr std::uint32_t kLongValueInline = 0x80000000;    // after the header
+constexpr std::uint32_t kLongValueSingleRow = 0x40000000; // one row of a long-value page
+// Neither flag: a chain of rows, each starting with the pointer to the next.
 // Long values larger than this are refused rather than allocated.
 constexpr std::uint32_t kMaxLongValue = 256u << 20;
+
+// MSysObjects: the low bits of Type give the kind of object, the low bits
+// of Id its definition page; either flag marks a system object.
+constexpr std::int64_t kObjectTypeMask = 0x7F;
+constexpr std::int64_t kObjectPageMask = 0x00FFFFFF;
+constexpr std::int64_t kSystemObjectFlags = 0x80000002;
+// The catalogue's own definition is always on this page.
+constexpr unsigned long kCatalogDefinitionPage = 2;
 
 std::int64_t GetInt(const unsigned char* p, int bytes) {
     std::uint64_t v = 0;
@@ -34,6 +85,10 @@ std::int64_t GetInt(const unsigned char* p, int bytes) {
 
 std::uint32_t GetU32(const unsigned char* p) {
     return static_cast<std::uint32_t>(GetInt(p, 4));
+}
+
+unsigned GetU16(const unsigned char* p) {
+    return static_cast<unsigned>(p[0] | p[1] << 8);
 }
 
 std::string Hex2(unsigned v) {
@@ -94,6 +149,13 @@ struct TableDefDeleter {
 };
 using TableDefPtr = std::unique_ptr<MdbTableDef, TableDefDeleter>;
 
+// The bytes of one row on a page.
+struct RowSpan {
+    std::size_t Start = 0;
+    std::size_t End = 0;
+    unsigned Flags = 0;
+};
+
 class MdbBackend : public Backend {
 public:
     MdbBackend(MdbHandle* mdb, std::string displayName, std::uint64_t pageCount)
@@ -105,19 +167,19 @@ public:
     const std::vector<std::string>& SystemTableNames() const override { return systemNames_; }
 
     std::vector<TColumnInfo> Columns(std::size_t table) override {
-        TableDefPtr def = ReadTable(Entry(table), Name(table));
+        const std::string what = TableWhat(table);
+        TableDefPtr def = ReadTable(Entry(table), what);
         std::vector<TColumnInfo> cols;
         for (unsigned i = 0; i < def->num_cols; ++i) {
-            const auto* col = static_cast<const MdbColumn*>(g_ptr_array_index(def->columns, i));
+            const MdbColumn& col = Column(*def, i);
             TColumnInfo info;
             info.Name =
-                text::Utf8ToCp936(std::string(col->name, strnlen(col->name, MDB_MAX_OBJ_NAME)));
-            info.DataType = KindOf(*col);
-            if (col->col_type == MDB_TEXT)
-                info.Size =
-                    mdb_->f->jet_version == MDB_VER_JET3 ? col->col_size : col->col_size / 2;
-            else if (col->col_type == MDB_BINARY)
-                info.Size = col->col_size;
+                text::Utf8ToCp936(std::string(col.name, strnlen(col.name, MDB_MAX_OBJ_NAME)));
+            info.DataType = KindOf(col);
+            if (col.col_type == MDB_TEXT)
+                info.Size = mdb_->f->jet_version == MDB_VER_JET3 ? col.col_size : col.col_size / 2;
+            else if (col.col_type == MDB_BINARY)
+                info.Size = col.col_size;
             cols.push_back(std::move(info));
         }
         return cols;
@@ -125,13 +187,18 @@ public:
 
     void ReadRows(std::size_t table, const std::vector<std::size_t>& wanted,
                   const RowSink& onRow) override {
-        Scan(Entry(table), Name(table), wanted, onRow);
+        Scan(Entry(table), TableWhat(table), wanted, onRow);
     }
 
 private:
-    EDatabaseError Damaged() const {
-        return EDatabaseError("The database '" + displayName_ +
-                              "' is damaged: a table cannot be read");
+    // What cannot be read, for the "damaged" message: "table 'T'" or the
+    // catalogue.
+    std::string TableWhat(std::size_t table) const { return "table '" + TableName(table) + "'"; }
+    static constexpr const char* kCatalogWhat = "its list of tables";
+
+    [[noreturn]] void Damaged(const std::string& what) const {
+        throw EDatabaseError("The database '" + displayName_ + "' is damaged: " + what +
+                             " cannot be read");
     }
 
     MdbCatalogEntry* Entry(std::size_t table) const {
@@ -139,75 +206,195 @@ private:
         return entries_[table].get();
     }
 
-    const std::string& Name(std::size_t table) const {
-        return table < names_.size() ? names_[table] : systemNames_[table - names_.size()];
+    static const MdbColumn& Column(const MdbTableDef& def, unsigned i) {
+        return *static_cast<const MdbColumn*>(g_ptr_array_index(def.columns, i));
     }
 
-    TableDefPtr ReadTable(MdbCatalogEntry* entry, const std::string& name) {
+    std::size_t PageSize() const { return static_cast<std::size_t>(mdb_->fmt->pg_size); }
+
+    // A page of the file into libmdb's second buffer; null when the page
+    // lies outside the file (libmdb would print and read nothing).
+    const unsigned char* ReadAltPage(std::uint64_t page) {
+        if (page >= pageCount_) return nullptr;
+        if (mdb_read_alt_pg(mdb_, static_cast<unsigned long>(page)) !=
+            static_cast<ssize_t>(PageSize()))
+            return nullptr;
+        return mdb_->alt_pg_buf;
+    }
+
+    // A data page of the table into libmdb's page buffer, where
+    // mdb_crack_row reads rows.
+    const unsigned char* ReadDataPage(std::uint64_t page, unsigned long owner) {
+        if (page >= pageCount_ ||
+            mdb_read_pg(mdb_, static_cast<unsigned long>(page)) != static_cast<ssize_t>(PageSize()))
+            return nullptr;
+        const unsigned char* buf = mdb_->pg_buf;
+        if (buf[0] != kDataPage || GetU32(buf + kPageOwnerOffset) != owner) return nullptr;
+        return buf;
+    }
+
+    // Where row `row` of a data page lies. Rows are stored from the end of
+    // the page backwards: each ends where the one before it starts.
+    bool FindRow(const unsigned char* page, std::uint32_t row, RowSpan& span) const {
+        const std::size_t rco = mdb_->fmt->row_count_offset;
+        const std::size_t rows = GetU16(page + rco);
+        const std::size_t tableEnd = rco + 2 + 2 * rows;
+        if (row >= rows || tableEnd > PageSize()) return false;
+        const unsigned raw = GetU16(page + rco + 2 + 2 * row);
+        span.Flags = raw & kRowFlags;
+        span.Start = raw & kOffsetMask;
+        span.End = row == 0 ? PageSize() : GetU16(page + rco + 2 * row) & kOffsetMask;
+        return span.Start >= tableEnd && span.Start <= span.End && span.End <= PageSize();
+    }
+
+    // Checks what mdb_read_table and mdb_read_columns read before they read
+    // it: the chain of definition pages, the rows holding the table's two
+    // page maps, and that the column entries and names end inside the chain
+    // (libmdb would read on into whatever page the last one points at).
+    void CheckDefinition(unsigned long firstPage, const std::string& what) {
+        const MdbFormatConstants& fmt = *mdb_->fmt;
+        // The definition as libmdb reads it: the first page whole, then each
+        // further page after its header.
+        std::vector<unsigned char> def;
+        std::uint64_t page = firstPage;
+        for (std::uint64_t hops = 0; page != 0; ++hops) {
+            const unsigned char* buf = ReadAltPage(page);
+            if (buf == nullptr || hops >= pageCount_ || buf[0] != kTableDefinitionPage)
+                Damaged(what);
+            def.insert(def.end(), buf + (hops == 0 ? 0 : kDefinitionHeader), buf + PageSize());
+            page = GetU32(buf + kNextDefinitionOffset);
+        }
+        for (std::uint32_t map :
+             {GetU32(&def[fmt.tab_usage_map_offset]), GetU32(&def[fmt.tab_free_map_offset])}) {
+            const unsigned char* buf = ReadAltPage(PageOfPointer(map));
+            RowSpan span;
+            if (buf == nullptr || buf[0] != kDataPage || !FindRow(buf, RowOfPointer(map), span))
+                Damaged(what);
+        }
+        const std::uint64_t columns = GetU16(&def[fmt.tab_num_cols_offset]);
+        std::uint64_t at =
+            fmt.tab_cols_start_offset +
+            std::uint64_t(GetU32(&def[fmt.tab_num_ridxs_offset])) * fmt.tab_ridx_entry_size +
+            columns * fmt.tab_col_entry_size;
+        const bool jet3 = mdb_->f->jet_version == MDB_VER_JET3;
+        const std::uint64_t lengthBytes = jet3 ? 1 : 2;
+        for (std::uint64_t i = 0; i < columns; ++i) {
+            if (at + lengthBytes > def.size()) Damaged(what);
+            at += lengthBytes + (jet3 ? def[at] : GetU16(&def[at]));
+        }
+        if (at > def.size()) Damaged(what);
+    }
+
+    TableDefPtr ReadTable(MdbCatalogEntry* entry, const std::string& what) {
+        CheckDefinition(entry->table_pg, what);
         TableDefPtr def(mdb_read_table(entry));
-        if (!def || !UsageMapSane(*def) || !mdb_read_columns(def.get()) ||
-            def->num_cols > MDB_MAX_COLS || def->columns == nullptr ||
-            def->columns->len != def->num_cols)
-            throw EDatabaseError("The database '" + displayName_ + "' is damaged: table '" + name +
-                                 "' cannot be read");
+        if (!def || !mdb_read_columns(def.get()) || def->num_cols > MDB_MAX_COLS ||
+            def->columns == nullptr || def->columns->len != def->num_cols)
+            Damaged(what);
         return def;
     }
 
-    // libmdb walks a table's pages through its usage map and trusts it: a
-    // short map or one naming pages past the end of the file makes it read
-    // out of bounds.
-    bool UsageMapSane(const MdbTableDef& t) const {
-        if (t.usage_map == nullptr || t.map_sz < 1 || t.map_sz > pageSize()) return false;
-        switch (t.usage_map[0]) {
-        case 0:
-            return t.map_sz >= 5 && GetU32(t.usage_map + 1) < pageCount_;
-        case 1:
-            for (std::size_t at = 1; at + 4 <= t.map_sz; at += 4) {
-                const std::uint32_t page = GetU32(t.usage_map + at);
-                if (page != 0 && page >= pageCount_) return false;
+    // The pages a table's usage map gives it, in file order. Each must lie
+    // inside the file, and the map's own pages (a map too large to keep in
+    // the definition lists them) must be map pages.
+    std::vector<std::uint32_t> DataPages(const MdbTableDef& def, const std::string& what) {
+        const unsigned char* map = def.usage_map;
+        const std::size_t size = def.map_sz;
+        if (map == nullptr || size < 1 || size > PageSize()) Damaged(what);
+        std::vector<std::uint32_t> pages;
+        auto addBits = [&](const unsigned char* bits, std::size_t bytes, std::uint64_t first) {
+            for (std::size_t i = 0; i < bytes * 8; ++i) {
+                if (!(bits[i / 8] >> (i % 8) & 1)) continue;
+                if (first + i >= pageCount_) Damaged(what);
+                pages.push_back(static_cast<std::uint32_t>(first + i));
             }
-            return true;
-        default:
-            return false;
+        };
+        switch (map[0]) {
+        case 0: // a start page, then one bit per page
+            if (size < 5) Damaged(what);
+            addBits(map + 5, size - 5, GetU32(map + 1));
+            break;
+        case 1: { // the pages that hold the bits, each covering a run of pages
+            const std::size_t perPage = (PageSize() - 4) * 8;
+            std::vector<unsigned char> bits(PageSize() - 4);
+            for (std::size_t at = 1, k = 0; at + 4 <= size; at += 4, ++k) {
+                const std::uint32_t mapPage = GetU32(map + at);
+                if (mapPage == 0) continue;
+                const unsigned char* buf = ReadAltPage(mapPage);
+                if (buf == nullptr || buf[0] != kUsageMapPage) Damaged(what);
+                std::memcpy(bits.data(), buf + 4, bits.size());
+                addBits(bits.data(), bits.size(), std::uint64_t(k) * perPage);
+            }
+            break;
         }
+        default:
+            Damaged(what);
+        }
+        return pages;
     }
 
-    std::size_t pageSize() const { return static_cast<std::size_t>(mdb_->fmt->pg_size); }
-
-    void Scan(MdbCatalogEntry* entry, const std::string& name,
+    void Scan(MdbCatalogEntry* entry, const std::string& what,
               const std::vector<std::size_t>& wanted, const RowSink& onRow) {
-        TableDefPtr def = ReadTable(entry, name);
+        TableDefPtr def = ReadTable(entry, what);
         const unsigned numCols = def->num_cols;
         for (std::size_t w : wanted)
             if (w >= numCols) throw EDatabaseError("column index out of range");
+        const unsigned long owner = entry->table_pg;
+        const std::vector<std::uint32_t> pages = DataPages(*def, what);
         std::vector<MdbField> fields(MDB_MAX_COLS);
-        std::vector<int> fieldOfColumn(numCols, -1);
         std::vector<Value> row(wanted.size());
-        mdb_rewind_table(def.get());
-        while (mdb_fetch_row(def.get())) {
-            // Crack the row libmdb has just read once more, for the raw bytes.
-            if (def->cur_row == 0) throw Damaged();
-            int start = 0;
-            size_t size = 0;
-            if (mdb_find_row(mdb_, static_cast<int>(def->cur_row) - 1, &start, &size) != 0)
-                throw Damaged();
-            start &= kOffsetMask;
-            if (size > static_cast<size_t>(mdb_->fmt->pg_size) ||
-                start + size > static_cast<size_t>(mdb_->fmt->pg_size))
-                throw Damaged();
-            const int n = mdb_crack_row(def.get(), start, size, fields.data());
-            if (n < 0 || static_cast<unsigned>(n) > MDB_MAX_COLS) throw Damaged();
-            std::fill(fieldOfColumn.begin(), fieldOfColumn.end(), -1);
-            for (int i = 0; i < n; ++i)
-                if (fields[i].colnum >= 0 && static_cast<unsigned>(fields[i].colnum) < numCols)
-                    fieldOfColumn[fields[i].colnum] = i;
+
+        // Cracks the row at `span` of the page in libmdb's buffer and hands
+        // its values on.
+        auto deliver = [&](const RowSpan& span) {
+            const int n = mdb_crack_row(def.get(), static_cast<int>(span.Start),
+                                        span.End - span.Start, fields.data());
+            if (n < 0) Damaged(what);
+            // libmdb fills one entry per column of the table, in order. A row
+            // written before columns were deleted stores more entries than
+            // that; they come after, blank, and are not ours to map.
+            const unsigned char* page = mdb_->pg_buf;
             for (std::size_t k = 0; k < wanted.size(); ++k) {
-                const int f = fieldOfColumn[wanted[k]];
-                const auto* col =
-                    static_cast<const MdbColumn*>(g_ptr_array_index(def->columns, wanted[k]));
-                row[k] = f < 0 ? Value() : Decode(*col, fields[f]);
+                const MdbField& f = fields[wanted[k]];
+                if (f.colnum != static_cast<int>(wanted[k])) Damaged(what);
+                if (!f.is_null && f.siz != 0) {
+                    const auto* p = static_cast<const unsigned char*>(f.value);
+                    if (f.siz < 0 || p == nullptr || p < page + span.Start ||
+                        p + f.siz > page + span.End)
+                        Damaged(what);
+                }
+                row[k] = Decode(Column(*def, static_cast<unsigned>(wanted[k])), f, what);
             }
             onRow(row);
+        };
+
+        for (std::uint32_t pageNo : pages) {
+            const unsigned char* page = ReadDataPage(pageNo, owner);
+            if (page == nullptr) Damaged(what);
+            const unsigned rows = GetU16(page + mdb_->fmt->row_count_offset);
+            for (std::uint32_t r = 0; r < rows; ++r) {
+                RowSpan span;
+                if (!FindRow(mdb_->pg_buf, r, span)) Damaged(what);
+                if (span.Flags == kDeletedRow || span.Flags == kMovedRowTarget) continue;
+                if (span.Flags != kMovedRow) {
+                    if (span.Start == span.End) Damaged(what);
+                    deliver(span);
+                    continue;
+                }
+                // A moved row: follow its pointer, then come back to this page.
+                std::uint32_t pointer = 0;
+                for (std::uint64_t hops = 0;; ++hops) {
+                    if (span.End - span.Start < 4 || hops >= pageCount_) Damaged(what);
+                    pointer = GetU32(mdb_->pg_buf + span.Start);
+                    const unsigned char* target = ReadDataPage(PageOfPointer(pointer), owner);
+                    if (target == nullptr || !FindRow(target, RowOfPointer(pointer), span))
+                        Damaged(what);
+                    if (span.Flags != kMovedRow) break;
+                }
+                if (span.Flags != kMovedRowTarget || span.Start == span.End) Damaged(what);
+                deliver(span);
+                if (ReadDataPage(pageNo, owner) == nullptr) Damaged(what);
+            }
         }
     }
 
@@ -220,42 +407,35 @@ private:
         system.mdb = mdb_;
         std::strcpy(system.object_name, "MSysObjects");
         system.object_type = MDB_TABLE;
-        system.table_pg = 2;
-        const std::string systemName = "MSysObjects";
+        system.table_pg = kCatalogDefinitionPage;
         std::vector<std::size_t> wanted;
         {
-            TableDefPtr def = ReadTable(&system, systemName);
+            TableDefPtr def = ReadTable(&system, kCatalogWhat);
             for (const char* column : {"Id", "Name", "Type", "Flags"}) {
                 std::size_t found = def->num_cols;
-                for (unsigned i = 0; i < def->num_cols; ++i) {
-                    const auto* col =
-                        static_cast<const MdbColumn*>(g_ptr_array_index(def->columns, i));
-                    if (g_ascii_strcasecmp(col->name, column) == 0) found = i;
-                }
-                if (found == def->num_cols)
-                    throw EDatabaseError("The database '" + displayName_ +
-                                         "' is damaged: its list of tables cannot be read");
+                for (unsigned i = 0; i < def->num_cols; ++i)
+                    if (g_ascii_strcasecmp(Column(*def, i).name, column) == 0) found = i;
+                if (found == def->num_cols) Damaged(kCatalogWhat);
                 wanted.push_back(found);
             }
         }
         std::vector<std::unique_ptr<MdbCatalogEntry>> systemEntries;
-        Scan(&system, systemName, wanted, [&](std::vector<Value>& row) {
+        Scan(&system, kCatalogWhat, wanted, [&](std::vector<Value>& row) {
             const std::int64_t type = row[2].AsInteger();
             const std::int64_t flags = row[3].AsInteger();
-            if ((type & 0x7F) != MDB_TABLE) return; // local tables only
+            if ((type & kObjectTypeMask) != MDB_TABLE) return; // local tables only
             if (row[1].GetKind() != Value::Kind::String || row[1].Text().empty()) return;
             const std::string& name = row[1].Text();
             auto entry = std::make_unique<MdbCatalogEntry>();
             *entry = MdbCatalogEntry{};
             entry->mdb = mdb_;
             entry->object_type = MDB_TABLE;
-            entry->table_pg = static_cast<unsigned long>(row[0].AsInteger() & 0x00FFFFFF);
+            entry->table_pg = static_cast<unsigned long>(row[0].AsInteger() & kObjectPageMask);
             entry->flags = static_cast<int>(flags);
             // libmdb wants the UTF-8 name; the text above is already CP936.
             const std::string utf8 = text::Cp936ToUtf8(name);
             std::strncpy(entry->object_name, utf8.c_str(), MDB_MAX_OBJ_NAME);
-            // System objects carry 0x80000000 or 0x2 in their flags.
-            if ((flags & 0x80000002) != 0 ||
+            if ((flags & kSystemObjectFlags) != 0 ||
                 (name.size() >= 4 && g_ascii_strncasecmp(name.c_str(), "MSys", 4) == 0)) {
                 systemNames_.push_back(name);
                 systemEntries.push_back(std::move(entry));
@@ -278,82 +458,92 @@ private:
         return text::Utf8ToCp936(std::string_view(buffer_.data(), static_cast<std::size_t>(len)));
     }
 
+    // The bytes of row `pointer` on a long-value page.
+    std::string_view LongValueRow(std::uint32_t pointer, const std::string& what) {
+        const unsigned char* page = ReadAltPage(PageOfPointer(pointer));
+        RowSpan span;
+        if (page == nullptr || page[0] != kDataPage ||
+            std::memcmp(page + kPageOwnerOffset, kLongValueTag, sizeof kLongValueTag) != 0 ||
+            !FindRow(page, RowOfPointer(pointer), span))
+            Damaged(what);
+        return {reinterpret_cast<const char*>(page + span.Start), span.End - span.Start};
+    }
+
     // The bytes of a memo or OLE value: inline, on one long-value page, or
     // in a chain of them. Chains are followed only as far as the length the
     // header gives, so a damaged chain cannot loop.
-    bool ReadLongValue(const unsigned char* header, std::size_t size, std::string& out) {
-        if (size < kMemoHeader) return false;
+    std::string ReadLongValue(const unsigned char* header, std::size_t size,
+                              const std::string& what) {
+        if (size < kLongValueHeader) Damaged(what);
         const std::uint32_t word = GetU32(header);
-        const std::uint32_t length = word & 0x3FFFFFFF;
-        out.clear();
-        if (length > kMaxLongValue || length > pageCount_ * pageSize()) return false;
-        if (word & 0x80000000) {
-            if (length > size - kMemoHeader) return false;
-            out.assign(reinterpret_cast<const char*>(header + kMemoHeader), length);
-            return true;
+        const std::uint32_t length = word & kLongValueLengthMask;
+        if (length > kMaxLongValue || length > pageCount_ * PageSize()) Damaged(what);
+        if (word & kLongValueInline) {
+            if (length > size - kLongValueHeader) Damaged(what);
+            return std::string(reinterpret_cast<const char*>(header + kLongValueHeader), length);
         }
         std::uint32_t pointer = GetU32(header + 4);
-        const bool single = word & 0x40000000;
-        const std::size_t pageSize = static_cast<std::size_t>(mdb_->fmt->pg_size);
-        for (std::uint64_t hops = 0; out.size() < length; ++hops) {
-            // A chain cannot visit more rows than the file holds.
-            if (pointer == 0 || hops > pageCount_ * 256) return false;
-            void* buf = nullptr;
-            int start = 0;
-            size_t len = 0;
-            if (mdb_find_pg_row(mdb_, static_cast<int>(pointer), &buf, &start, &len) != 0)
-                return false;
-            start &= kOffsetMask;
-            if (buf == nullptr || len > pageSize || start + len > pageSize) return false;
-            const auto* row = static_cast<const unsigned char*>(buf) + start;
-            if (single) {
-                out.assign(reinterpret_cast<const char*>(row), std::min<std::size_t>(len, length));
-                return true;
-            }
-            if (len < 4) return false;
-            pointer = GetU32(row);
-            out.append(reinterpret_cast<const char*>(row + 4),
-                       std::min<std::size_t>(len - 4, length - out.size()));
+        if (word & kLongValueSingleRow) {
+            const std::string_view bytes = LongValueRow(pointer, what);
+            if (bytes.size() < length) Damaged(what);
+            return std::string(bytes.substr(0, length));
         }
-        return true;
+        std::string out;
+        out.reserve(length);
+        // A chain cannot visit more rows than the file holds.
+        for (std::uint64_t hops = 0; out.size() < length; ++hops) {
+            if (pointer == 0 || hops > pageCount_ * 256) Damaged(what);
+            const std::string_view bytes = LongValueRow(pointer, what);
+            if (bytes.size() < 4) Damaged(what);
+            pointer = GetU32(reinterpret_cast<const unsigned char*>(bytes.data()));
+            out.append(bytes.substr(4, length - out.size()));
+        }
+        return out;
     }
 
-    Value Decode(const MdbColumn& col, const MdbField& field) {
+    Value Decode(const MdbColumn& col, const MdbField& field, const std::string& what) {
         // A Yes/No column keeps its value in the null mask: "null" is false.
         if (col.col_type == MDB_BOOL) return Value::FromBoolean(!field.is_null);
         if (field.is_null) return {};
         const auto* p = static_cast<const unsigned char*>(field.value);
-        const std::size_t n = field.siz < 0 ? 0 : static_cast<std::size_t>(field.siz);
-        const auto* page = static_cast<const unsigned char*>(mdb_->pg_buf);
-        if (p == nullptr || p < page || p + n > page + mdb_->fmt->pg_size) return {};
-        auto need = [&](std::size_t bytes) { return n >= bytes; };
+        const std::size_t n = static_cast<std::size_t>(field.siz);
+        // A fixed-size value shorter than its kind is a damaged definition.
+        auto need = [&](std::size_t bytes) {
+            if (n < bytes) Damaged(what);
+        };
         switch (col.col_type) {
         case MDB_BYTE:
-            return need(1) ? Value::FromInteger(p[0]) : Value();
+            need(1);
+            return Value::FromInteger(p[0]);
         case MDB_INT:
-            return need(2) ? Value::FromInteger(GetInt(p, 2)) : Value();
+            need(2);
+            return Value::FromInteger(GetInt(p, 2));
         case MDB_LONGINT:
         case MDB_COMPLEX:
-            return need(4) ? Value::FromInteger(GetInt(p, 4)) : Value();
+            need(4);
+            return Value::FromInteger(GetInt(p, 4));
         case MDB_MONEY:
-            return need(8) ? Value::FromFloat(static_cast<double>(GetInt(p, 8)) / 10000.0) : Value();
+            need(8);
+            return Value::FromFloat(static_cast<double>(GetInt(p, 8)) / 10000.0);
         case MDB_FLOAT: {
-            if (!need(4)) return {};
+            need(4);
             float f;
             std::memcpy(&f, p, 4);
             return Value::FromFloat(f);
         }
         case MDB_DOUBLE:
         case MDB_DATETIME: {
-            if (!need(8)) return {};
+            need(8);
             double d;
             std::memcpy(&d, p, 8);
             return col.col_type == MDB_DATETIME ? Value::FromDateTime(d) : Value::FromFloat(d);
         }
         case MDB_REPID:
-            return need(16) ? Value::FromString(GuidText(p)) : Value();
+            need(16);
+            return Value::FromString(GuidText(p));
         case MDB_NUMERIC: {
-            if (!need(17)) return {};
+            need(17);
+            const auto* page = static_cast<const unsigned char*>(mdb_->pg_buf);
             char* s = mdb_numeric_to_string(mdb_, static_cast<int>(p - page), col.col_scale,
                                             col.col_prec);
             if (s == nullptr) return {};
@@ -367,8 +557,7 @@ private:
             return Value::FromBytes(std::string(reinterpret_cast<const char*>(p), n));
         case MDB_MEMO:
         case MDB_OLE: {
-            std::string bytes;
-            if (!ReadLongValue(p, n, bytes)) return {};
+            std::string bytes = ReadLongValue(p, n, what);
             if (col.col_type == MDB_OLE) return Value::FromBytes(std::move(bytes));
             return Value::FromString(
                 DecodeText(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));

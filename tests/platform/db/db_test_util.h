@@ -11,8 +11,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cstdio>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 
 namespace dbtest {
 
@@ -75,6 +77,42 @@ template <class F> std::string MessageOf(F f) {
     }
     return "(no error)";
 }
+
+// Everything written to file descriptor 2 (standard error, where libmdb
+// prints) while it lives; Text() ends the capture.
+class StderrCapture {
+public:
+    StderrCapture() : file_(std::tmpfile()) {
+        std::fflush(stderr);
+        saved_ = dup(2);
+        if (file_) dup2(fileno(file_), 2);
+    }
+    ~StderrCapture() { Text(); }
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+
+    std::string Text() {
+        if (saved_ < 0) return text_;
+        std::fflush(stderr);
+        dup2(saved_, 2);
+        close(saved_);
+        saved_ = -1;
+        if (file_) {
+            std::rewind(file_);
+            char buffer[4096];
+            for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;)
+                text_.append(buffer, n);
+            std::fclose(file_);
+            file_ = nullptr;
+        }
+        return text_;
+    }
+
+private:
+    std::FILE* file_;
+    int saved_ = -1;
+    std::string text_;
+};
 
 // CP936 from a UTF-8 literal.
 inline std::string G(const std::string& utf8) {
