@@ -7,6 +7,7 @@
 #include "platform/rtl/sysutils.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace db {
@@ -19,23 +20,25 @@ bool Matches(const Value& v, const std::string& pattern) {
     return LikeMatch(v.ToString(), pattern);
 }
 
+using StoredCell = TADOQuery::StoredCell;
+
 // Columns whose kind the file does not declare take the kind of their values.
-TFieldType KindOfValues(const std::vector<std::vector<Value>>& chunks, std::size_t columns,
+TFieldType KindOfValues(const std::vector<std::vector<StoredCell>>& chunks, std::size_t columns,
                         std::size_t column) {
     TFieldType kind = ftUnknown;
-    for (const std::vector<Value>& chunk : chunks) {
+    for (const std::vector<StoredCell>& chunk : chunks) {
         for (std::size_t i = column; i < chunk.size(); i += columns) {
-            const Value& v = chunk[i];
+            const StoredCell& v = chunk[i];
             TFieldType k = ftUnknown;
-            switch (v.GetKind()) {
+            switch (v.kind) {
             case Value::Kind::Null:
                 continue;
             case Value::Kind::Boolean:
                 k = ftBoolean;
                 break;
             case Value::Kind::Integer:
-                k = v.AsInteger() < std::numeric_limits<std::int32_t>::min() ||
-                            v.AsInteger() > std::numeric_limits<std::int32_t>::max()
+                k = v.u.i < std::numeric_limits<std::int32_t>::min() ||
+                            v.u.i > std::numeric_limits<std::int32_t>::max()
                         ? ftLargeint
                         : ftInteger;
                 break;
@@ -61,13 +64,196 @@ TFieldType KindOfValues(const std::vector<std::vector<Value>>& chunks, std::size
     return kind;
 }
 
+// What a statement reads from its table: each table column it needs is read
+// once, into a slot; output columns and conditions name their slot.
+struct QueryPlan {
+    std::vector<TColumnInfo> output;
+    std::vector<std::size_t> wanted; // the table column of each slot
+    std::vector<std::size_t> outputSlot;
+    std::vector<std::size_t> conditionSlot;
+    std::vector<std::string> patterns; // of the conditions
+};
+
+std::size_t FindTable(const Backend& backend, const std::string& name) {
+    const std::size_t table = backend.FindTable(name);
+    if (table == kNotFound)
+        throw EDatabaseError("Cannot find the input table or query '" + name +
+                             "'. Make sure it exists and that its name is spelled correctly.");
+    return table;
+}
+
+QueryPlan PlanQuery(const TSelectStatement& st, const std::string& tableName,
+                    const std::vector<TColumnInfo>& columns) {
+    std::vector<std::string> columnNames;
+    for (const TColumnInfo& c : columns) columnNames.push_back(c.Name);
+    auto column = [&](const std::string& name, const char* where) {
+        const std::size_t i = FindName(columnNames, name);
+        if (i == kNotFound)
+            throw EDatabaseError("Unknown column '" + name + "'" + where + " in table '" +
+                                 tableName + "'");
+        return i;
+    };
+    QueryPlan plan;
+    auto slot = [&](std::size_t col) {
+        for (std::size_t k = 0; k < plan.wanted.size(); ++k)
+            if (plan.wanted[k] == col) return k;
+        plan.wanted.push_back(col);
+        return plan.wanted.size() - 1;
+    };
+    if (st.AllColumns) {
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            plan.outputSlot.push_back(slot(i));
+            plan.output.push_back(columns[i]);
+        }
+    } else {
+        for (const TSelectItem& item : st.Items) {
+            const std::size_t i = column(item.Column, "");
+            plan.outputSlot.push_back(slot(i));
+            plan.output.push_back(columns[i]);
+            if (!item.Alias.empty()) plan.output.back().Name = item.Alias;
+        }
+    }
+    for (const TLikeCondition& c : st.Where) {
+        plan.conditionSlot.push_back(slot(column(c.Column, " in WHERE")));
+        plan.patterns.push_back(c.Pattern);
+    }
+    return plan;
+}
+
+// Text kept in large blocks, so that storing a value allocates nothing.
+class TextBlocks {
+public:
+    const char* Add(std::string_view text) {
+        if (text.empty()) return nullptr;
+        if (text.size() > kBlock / 4) return Copy(blocks_.emplace_back(Block(text.size())), text);
+        if (text.size() > left_) {
+            at_ = blocks_.emplace_back(Block(kBlock)).get();
+            left_ = kBlock;
+        }
+        const char* p = at_;
+        std::memcpy(at_, text.data(), text.size());
+        at_ += text.size();
+        left_ -= text.size();
+        return p;
+    }
+    std::vector<std::unique_ptr<char[]>> Take() { return std::move(blocks_); }
+
+private:
+    static constexpr std::size_t kBlock = 64 * 1024;
+    static std::unique_ptr<char[]> Block(std::size_t size) {
+        return std::unique_ptr<char[]>(new char[size]);
+    }
+    static const char* Copy(const std::unique_ptr<char[]>& block, std::string_view text) {
+        std::memcpy(block.get(), text.data(), text.size());
+        return block.get();
+    }
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* at_ = nullptr;
+    std::size_t left_ = 0;
+};
+
+StoredCell Store(const Value& v, TextBlocks& texts) {
+    StoredCell c;
+    c.kind = v.GetKind();
+    switch (c.kind) {
+    case Value::Kind::Null:
+        break;
+    case Value::Kind::Boolean:
+        c.u.i = v.AsBoolean() ? 1 : 0;
+        break;
+    case Value::Kind::Integer:
+        c.u.i = v.AsInteger();
+        break;
+    case Value::Kind::Float:
+    case Value::Kind::DateTime:
+        c.u.d = v.AsFloat();
+        break;
+    case Value::Kind::String:
+    case Value::Kind::Bytes:
+        if (v.Text().size() > std::numeric_limits<std::uint32_t>::max())
+            throw EDatabaseError("A value is too long to be read");
+        c.length = static_cast<std::uint32_t>(v.Text().size());
+        c.u.text = texts.Add(v.Text());
+        break;
+    }
+    return c;
+}
+
+// The rows of a query, in chunks of about the same size: no copying of what
+// is read as a large table grows, and no large block for a small one. A
+// chunk holds a power of two rows, so finding a row takes no division.
+struct RowStore {
+    std::vector<std::vector<StoredCell>> chunks; // row after row
+    TextBlocks texts;
+    std::size_t rows = 0;
+    unsigned chunkShift = 0;
+};
+
+RowStore ReadMatchingRows(Backend& backend, std::size_t table, const QueryPlan& plan,
+                          std::size_t chunkValues) {
+    RowStore store;
+    const std::size_t width = std::max<std::size_t>(1, plan.outputSlot.size());
+    while ((std::size_t(2) << store.chunkShift) * width <= chunkValues) ++store.chunkShift;
+    const std::size_t chunkRows = std::size_t(1) << store.chunkShift;
+    try {
+        backend.ReadRows(table, plan.wanted, [&](std::vector<Value>& row) {
+            for (std::size_t i = 0; i < plan.conditionSlot.size(); ++i)
+                if (!Matches(row[plan.conditionSlot[i]], plan.patterns[i])) return;
+            if ((store.rows & (chunkRows - 1)) == 0) {
+                store.chunks.emplace_back();
+                if (store.chunks.size() > 1) store.chunks.back().reserve(chunkRows * width);
+            }
+            std::vector<StoredCell>& chunk = store.chunks.back();
+            for (std::size_t slot : plan.outputSlot) chunk.push_back(Store(row[slot], store.texts));
+            ++store.rows;
+        });
+    } catch (const EDatabaseError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw EDatabaseError(std::string("The table cannot be read: ") + e.what());
+    }
+    return store;
+}
+
+std::vector<std::unique_ptr<TField>> MakeFields(TADOQuery* query, const QueryPlan& plan,
+                                                const RowStore& store) {
+    std::vector<std::unique_ptr<TField>> fields;
+    for (std::size_t k = 0; k < plan.output.size(); ++k) {
+        TFieldType type = plan.output[k].DataType;
+        if (type == ftUnknown) type = KindOfValues(store.chunks, plan.output.size(), k);
+        fields.push_back(std::make_unique<TField>(query, static_cast<int>(k), plan.output[k].Name,
+                                                  type, plan.output[k].Size));
+    }
+    return fields;
+}
+
 } // namespace
 
 TField::TField(TADOQuery* dataSet, int index, std::string name, TFieldType type, int size)
     : dataSet_(dataSet), index_(index), name_(std::move(name)), dataType_(type), size_(size) {}
 
 const Value& TField::AsValue() const {
-    return dataSet_->Cell(index_);
+    if (madeAt_ != dataSet_->position_) {
+        const StoredCell* cell = dataSet_->CurrentCell(index_);
+        if (cell)
+            TADOQuery::Load(*cell, value_);
+        else
+            value_ = Value();
+        madeAt_ = dataSet_->position_;
+    }
+    return value_;
+}
+
+bool TField::IsNull() const {
+    const StoredCell* cell = dataSet_->CurrentCell(index_);
+    return cell == nullptr || cell->kind == Value::Kind::Null;
+}
+
+std::string TField::AsString() const {
+    const StoredCell* cell = dataSet_->CurrentCell(index_);
+    if (cell && (cell->kind == Value::Kind::String || cell->kind == Value::Kind::Bytes))
+        return cell->length ? std::string(cell->u.text, cell->length) : std::string();
+    return AsValue().ToString();
 }
 
 TADOQuery::TADOQuery(TADOConnection* connection) {
@@ -98,98 +284,16 @@ void TADOQuery::Open() {
     const TSelectStatement st = ParseSelect(sql_);
     if (!connection_->Connected()) connection_->Open();
     Backend& backend = connection_->GetBackend();
+    const std::size_t table = FindTable(backend, st.Table);
+    const QueryPlan plan = PlanQuery(st, backend.TableName(table), backend.Columns(table));
+    RowStore store = ReadMatchingRows(backend, table, plan, kChunkValues);
 
-    const std::size_t table = backend.FindTable(st.Table);
-    if (table == kNotFound)
-        throw EDatabaseError("Cannot find the input table or query '" + st.Table +
-                             "'. Make sure it exists and that its name is spelled correctly.");
-    const std::string& tableName = backend.TableName(table);
-    const std::vector<TColumnInfo> columns = backend.Columns(table);
-    std::vector<std::string> columnNames;
-    for (const TColumnInfo& c : columns) columnNames.push_back(c.Name);
-    auto column = [&](const std::string& name, const char* where) {
-        const std::size_t i = FindName(columnNames, name);
-        if (i == kNotFound)
-            throw EDatabaseError("Unknown column '" + name + "'" + where + " in table '" +
-                                 tableName + "'");
-        return i;
-    };
-
-    // Output columns, each from one table column; the table columns read.
-    std::vector<std::size_t> source;
-    std::vector<TColumnInfo> output;
-    if (st.AllColumns) {
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            source.push_back(i);
-            output.push_back(columns[i]);
-        }
-    } else {
-        for (const TSelectItem& item : st.Items) {
-            const std::size_t i = column(item.Column, "");
-            source.push_back(i);
-            output.push_back(columns[i]);
-            if (!item.Alias.empty()) output.back().Name = item.Alias;
-        }
-    }
-    std::vector<std::size_t> conditionColumn;
-    for (const TLikeCondition& c : st.Where)
-        conditionColumn.push_back(column(c.Column, " in WHERE"));
-
-    std::vector<std::size_t> wanted;
-    auto slot = [&](std::size_t col) {
-        for (std::size_t k = 0; k < wanted.size(); ++k)
-            if (wanted[k] == col) return k;
-        wanted.push_back(col);
-        return wanted.size() - 1;
-    };
-    std::vector<std::size_t> outputSlot, conditionSlot;
-    for (std::size_t c : source) outputSlot.push_back(slot(c));
-    for (std::size_t c : conditionColumn) conditionSlot.push_back(slot(c));
-    // A value read once may be moved into its last output column.
-    std::vector<bool> lastUse(outputSlot.size(), true);
-    for (std::size_t k = 0; k < outputSlot.size(); ++k)
-        for (std::size_t j = k + 1; j < outputSlot.size(); ++j)
-            if (outputSlot[j] == outputSlot[k]) lastUse[k] = false;
-
-    // Rows go into chunks of about the same size: no copying of what is read
-    // as a large table grows, and no large block for a small one.
-    std::vector<std::vector<Value>> cells;
-    const std::size_t chunkRows =
-        std::max<std::size_t>(1, kChunkValues / std::max<std::size_t>(1, outputSlot.size()));
-    std::size_t rows = 0;
-    try {
-        backend.ReadRows(table, wanted, [&](std::vector<Value>& row) {
-            for (std::size_t i = 0; i < conditionSlot.size(); ++i)
-                if (!Matches(row[conditionSlot[i]], st.Where[i].Pattern)) return;
-            if (rows % chunkRows == 0) {
-                cells.emplace_back();
-                if (cells.size() > 1) cells.back().reserve(chunkRows * outputSlot.size());
-            }
-            std::vector<Value>& chunk = cells.back();
-            for (std::size_t k = 0; k < outputSlot.size(); ++k) {
-                if (lastUse[k])
-                    chunk.push_back(std::move(row[outputSlot[k]]));
-                else
-                    chunk.push_back(row[outputSlot[k]]);
-            }
-            ++rows;
-        });
-    } catch (const EDatabaseError&) {
-        throw;
-    } catch (const std::exception& e) {
-        throw EDatabaseError(std::string("The table cannot be read: ") + e.what());
-    }
-
-    fields_.clear();
-    for (std::size_t k = 0; k < output.size(); ++k) {
-        TFieldType type = output[k].DataType;
-        if (type == ftUnknown) type = KindOfValues(cells, output.size(), k);
-        fields_.push_back(std::make_unique<TField>(this, static_cast<int>(k), output[k].Name, type,
-                                                   output[k].Size));
-    }
-    cells_ = std::move(cells);
-    chunkRows_ = chunkRows;
-    rowCount_ = rows;
+    fields_ = MakeFields(this, plan, store);
+    cells_ = std::move(store.chunks);
+    texts_ = store.texts.Take();
+    cellAt_.assign(fields_.size(), Value());
+    chunkShift_ = store.chunkShift;
+    rowCount_ = store.rows;
     ++generation_;
     active_ = true;
     First();
@@ -201,8 +305,10 @@ void TADOQuery::Close() {
     active_ = false;
     fields_.clear();
     cells_.clear();
+    texts_.clear();
+    cellAt_.clear();
     rowCount_ = 0;
-    current_ = 0;
+    SetCurrent(0);
     bof_ = eof_ = true;
     if (OnStateChange) OnStateChange();
 }
@@ -237,14 +343,14 @@ void TADOQuery::RequireActive() const {
 
 void TADOQuery::First() {
     RequireActive();
-    current_ = 0;
+    SetCurrent(0);
     bof_ = true;
     eof_ = rowCount_ == 0;
 }
 
 void TADOQuery::Last() {
     RequireActive();
-    current_ = rowCount_ == 0 ? 0 : rowCount_ - 1;
+    SetCurrent(rowCount_ == 0 ? 0 : rowCount_ - 1);
     eof_ = true;
     bof_ = rowCount_ == 0;
 }
@@ -254,7 +360,7 @@ void TADOQuery::Next() {
     if (eof_) return;
     bof_ = false;
     if (current_ + 1 < rowCount_)
-        ++current_;
+        SetCurrent(current_ + 1);
     else
         eof_ = true;
 }
@@ -264,13 +370,38 @@ void TADOQuery::Prior() {
     if (bof_) return;
     eof_ = false;
     if (current_ > 0)
-        --current_;
+        SetCurrent(current_ - 1);
     else
         bof_ = true;
 }
 
-const Value& TADOQuery::Cell(int column) const {
-    return CellAt(static_cast<int>(current_), column);
+const TADOQuery::StoredCell* TADOQuery::CurrentCell(int column) const {
+    if (currentRow_ == nullptr || column < 0 || column >= FieldCount()) return nullptr;
+    return currentRow_ + column;
+}
+
+void TADOQuery::Load(const StoredCell& cell, Value& into) {
+    switch (cell.kind) {
+    case Value::Kind::Null:
+        into = Value();
+        break;
+    case Value::Kind::Boolean:
+        into = Value::FromBoolean(cell.u.i != 0);
+        break;
+    case Value::Kind::Integer:
+        into = Value::FromInteger(cell.u.i);
+        break;
+    case Value::Kind::Float:
+        into = Value::FromFloat(cell.u.d);
+        break;
+    case Value::Kind::DateTime:
+        into = Value::FromDateTime(cell.u.d);
+        break;
+    case Value::Kind::String:
+    case Value::Kind::Bytes:
+        into.AssignText(cell.kind, std::string_view(cell.u.text ? cell.u.text : "", cell.length));
+        break;
+    }
 }
 
 const Value& TADOQuery::CellAt(int row, int column) const {
@@ -278,9 +409,20 @@ const Value& TADOQuery::CellAt(int row, int column) const {
     if (!active_ || row < 0 || static_cast<std::size_t>(row) >= rowCount_ || column < 0 ||
         column >= FieldCount())
         return null;
-    const std::size_t r = static_cast<std::size_t>(row);
-    return cells_[r / chunkRows_]
-                 [r % chunkRows_ * fields_.size() + static_cast<std::size_t>(column)];
+    Value& value = cellAt_[static_cast<std::size_t>(column)];
+    Load(RowAt(static_cast<std::size_t>(row))[column], value);
+    return value;
+}
+
+const TADOQuery::StoredCell* TADOQuery::RowAt(std::size_t row) const {
+    const std::size_t inChunk = row & ((std::size_t(1) << chunkShift_) - 1);
+    return cells_[row >> chunkShift_].data() + inChunk * fields_.size();
+}
+
+void TADOQuery::SetCurrent(std::size_t row) {
+    current_ = row;
+    currentRow_ = active_ && row < rowCount_ ? RowAt(row) : nullptr;
+    ++position_;
 }
 
 TBookmark TADOQuery::GetBookmark() const {
@@ -300,7 +442,7 @@ bool TADOQuery::BookmarkValid(const TBookmark& b) const {
 void TADOQuery::GotoBookmark(const TBookmark& b) {
     RequireActive();
     if (!BookmarkValid(b)) throw EDatabaseError("Record not found (invalid bookmark)");
-    current_ = static_cast<std::size_t>(b.row_);
+    SetCurrent(static_cast<std::size_t>(b.row_));
     bof_ = eof_ = false;
 }
 

@@ -34,10 +34,13 @@ public:
     TFieldType DataType() const { return dataType_; }
     int Size() const { return size_; }
 
-    // The value at the current record; null when there is none.
+    // The value at the current record; null when there is none. Like the
+    // field itself it follows the cursor: the reference shows this field's
+    // value until the query moves to another record or closes.
     const Value& AsValue() const;
-    bool IsNull() const { return AsValue().IsNull(); }
-    std::string AsString() const { return AsValue().ToString(); }
+    bool IsNull() const;
+    // As AsValue().ToString(), without going through the value.
+    std::string AsString() const;
     // The bytes of a binary field, the text of a memo or text field.
     const std::string& AsBytes() const { return AsValue().Text(); }
 
@@ -48,6 +51,10 @@ private:
     std::string name_;
     TFieldType dataType_;
     int size_;
+    // AsValue's value, made from the stored one at the query's position
+    // `madeAt_` (never 0), so its text buffer is reused record by record.
+    mutable Value value_;
+    mutable std::uint64_t madeAt_ = 0;
 };
 
 // Marks a record of one open query; empty when default-made or freed.
@@ -114,15 +121,34 @@ public:
     int CompareBookmarks(const TBookmark& a, const TBookmark& b) const;
 
     // The value at any record (0-based row) without moving to it, for views
-    // such as a grid; null outside the rows or when closed.
+    // such as a grid; null outside the rows or when closed. The reference
+    // holds until the next CellAt of the same column or until the query
+    // closes.
     const Value& CellAt(int row, int column) const;
 
     // Raised after the query opens or closes (the grid's data source).
     std::function<void()> OnStateChange;
 
+    // A value as the query keeps it: numbers in place, text in the query's
+    // text blocks, so reading a table allocates nothing per value.
+    struct StoredCell {
+        Value::Kind kind = Value::Kind::Null;
+        std::uint32_t length = 0; // of the text
+        union {
+            std::int64_t i;
+            double d;
+            const char* text;
+        } u{0};
+    };
+
 private:
     friend class TField;
-    const Value& Cell(int column) const;
+    // The stored value of a column at the current record; null when none.
+    const StoredCell* CurrentCell(int column) const;
+    const StoredCell* RowAt(std::size_t row) const;
+    static void Load(const StoredCell& cell, Value& into);
+    // Moves to a record; the current row's values are then at hand.
+    void SetCurrent(std::size_t row);
     void RequireActive() const;
 
     TADOConnection* connection_ = nullptr; // reference, not owned
@@ -130,10 +156,14 @@ private:
     bool active_ = false;
     std::vector<std::unique_ptr<TField>> fields_;
     static constexpr std::size_t kChunkValues = 16384;
-    std::vector<std::vector<Value>> cells_; // row after row, chunkRows_ rows a chunk
-    std::size_t chunkRows_ = 1;
+    std::vector<std::vector<StoredCell>> cells_; // row after row, 2^chunkShift_ rows a chunk
+    std::vector<std::unique_ptr<char[]>> texts_; // the blocks holding the cells' text
+    unsigned chunkShift_ = 0;
     std::size_t rowCount_ = 0;
     std::size_t current_ = 0;
+    const StoredCell* currentRow_ = nullptr; // the current record's values, if any
+    std::uint64_t position_ = 1;             // changes with every move, open and close
+    mutable std::vector<Value> cellAt_;      // CellAt's value of each column
     bool bof_ = true;
     bool eof_ = true;
     std::uint64_t generation_ = 0;

@@ -13,6 +13,7 @@
 #include "platform/db/backend.h"
 #include "platform/db/database_error.h"
 #include "platform/db/jet_header.h"
+#include "platform/db/unicode.h"
 #include "platform/text/cp936.h"
 
 #include <mdbtools.h>
@@ -455,7 +456,7 @@ private:
         const int len = mdb_unicode2ascii(mdb_, reinterpret_cast<const char*>(p), n, buffer_.data(),
                                           buffer_.size() - 1);
         if (len <= 0) return {};
-        return text::Utf8ToCp936(std::string_view(buffer_.data(), static_cast<std::size_t>(len)));
+        return Utf8ToCp936(std::string_view(buffer_.data(), static_cast<std::size_t>(len)));
     }
 
     // The bytes of row `pointer` on a long-value page.

@@ -3,6 +3,7 @@
 
 #include "platform/db/backend.h"
 #include "platform/db/database_error.h"
+#include "platform/db/unicode.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/text/cp936.h"
 
@@ -98,7 +99,8 @@ bool ParseIsoDateTime(std::string_view s, double& out) {
 }
 
 std::string ToCp936(const unsigned char* p, int n) {
-    return text::Utf8ToCp936(std::string_view(reinterpret_cast<const char*>(p), n > 0 ? n : 0));
+    return Utf8ToCp936(std::string_view(reinterpret_cast<const char*>(p),
+                                        n > 0 ? static_cast<std::size_t>(n) : 0));
 }
 
 class SqliteBackend : public Backend {
@@ -129,15 +131,28 @@ public:
 
     void ReadRows(std::size_t table, const std::vector<std::size_t>& wanted,
                   const RowSink& onRow) override {
-        Statement st = SelectAll(table);
-        const std::vector<TColumnInfo> cols = ColumnsOf(st.get());
+        Statement all = SelectAll(table);
+        const std::vector<TColumnInfo> cols = ColumnsOf(all.get());
         for (std::size_t w : wanted)
             if (w >= cols.size()) throw EDatabaseError("column index out of range");
+        // SQLite hands over every column a statement names: name only those
+        // wanted when that can be done safely.
+        Statement some = SelectColumns(table, all.get(), wanted);
+        sqlite3_stmt* st = some ? some.get() : all.get();
+        std::vector<int> at(wanted.size());
+        std::vector<TFieldType> kind(wanted.size());
+        for (std::size_t k = 0; k < wanted.size(); ++k) {
+            at[k] = static_cast<int>(some ? k : wanted[k]);
+            kind[k] = cols[wanted[k]].DataType;
+        }
+        // The row's values are filled in place, text into the buffers they
+        // already have, so a row costs no allocation once the first is read.
         std::vector<Value> row(wanted.size());
+        std::string scratch;
         int rc;
-        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             for (std::size_t k = 0; k < wanted.size(); ++k)
-                row[k] = Cell(st.get(), static_cast<int>(wanted[k]), cols[wanted[k]].DataType);
+                ReadCell(st, at[k], kind[k], row[k], scratch);
             onRow(row);
         }
         if (rc != SQLITE_DONE) Fail("table '" + names_[table] + "' cannot be read");
@@ -162,16 +177,48 @@ private:
 
     Statement SelectAll(std::size_t table) const {
         if (table >= utf8Names_.size()) throw EDatabaseError("table index out of range");
-        std::string quoted;
-        for (char c : utf8Names_[table]) {
-            if (c == '"') quoted += '"';
-            quoted += c;
-        }
-        Statement st = Prepare("SELECT * FROM \"" + quoted + "\"");
+        Statement st = Prepare("SELECT * FROM " + Quoted(utf8Names_[table]));
         // A view can name a table that is gone; say which one.
         if (!st)
             throw EDatabaseError("Cannot read '" + names_[table] + "' of the database '" +
                                  display_ + "' (" + text::Utf8ToCp936(sqlite3_errmsg(db_)) + ")");
+        return st;
+    }
+
+    static std::string Quoted(std::string_view utf8Name) {
+        std::string quoted = "\"";
+        for (char c : utf8Name) {
+            if (c == '"') quoted += '"';
+            quoted += c;
+        }
+        return quoted + '"';
+    }
+
+    // The statement reading only the wanted columns of `all` (a "SELECT *"
+    // of the table); null when it cannot be made, or when its columns are
+    // not exactly those (a view's odd column names, say).
+    Statement SelectColumns(std::size_t table, sqlite3_stmt* all,
+                            const std::vector<std::size_t>& wanted) const {
+        if (wanted.empty()) return nullptr;
+        std::string sql = "SELECT ";
+        for (std::size_t k = 0; k < wanted.size(); ++k) {
+            const char* name = sqlite3_column_name(all, static_cast<int>(wanted[k]));
+            if (name == nullptr) return nullptr;
+            sql += (k ? "," : "") + Quoted(name);
+        }
+        Statement st = Prepare(sql + " FROM " + Quoted(utf8Names_[table]));
+        if (!st || sqlite3_column_count(st.get()) != static_cast<int>(wanted.size()))
+            return nullptr;
+        auto same = [](const char* a, const char* b) {
+            return a == b || (a != nullptr && b != nullptr && std::strcmp(a, b) == 0);
+        };
+        for (std::size_t k = 0; k < wanted.size(); ++k) {
+            const int i = static_cast<int>(wanted[k]);
+            const int j = static_cast<int>(k);
+            if (!same(sqlite3_column_name(st.get(), j), sqlite3_column_name(all, i)) ||
+                !same(sqlite3_column_decltype(st.get(), j), sqlite3_column_decltype(all, i)))
+                return nullptr;
+        }
         return st;
     }
 
@@ -193,39 +240,52 @@ private:
     // SQLite lets any column hold any kind of value: keep what is stored,
     // except that dates written as ISO text and 0/1 flags read as the
     // column's kind.
-    static Value Cell(sqlite3_stmt* st, int i, TFieldType kind) {
+    static void ReadCell(sqlite3_stmt* st, int i, TFieldType kind, Value& out,
+                         std::string& scratch) {
         switch (sqlite3_column_type(st, i)) {
         case SQLITE_NULL:
-            return {};
+            out = Value();
+            return;
         case SQLITE_INTEGER: {
             const sqlite3_int64 v = sqlite3_column_int64(st, i);
-            if (kind == ftBoolean) return Value::FromBoolean(v != 0);
-            if (kind == ftDateTime) return Value::FromDateTime(static_cast<double>(v));
-            if (kind == ftFloat || kind == ftCurrency || kind == ftBCD)
-                return Value::FromFloat(static_cast<double>(v));
-            return Value::FromInteger(v);
+            if (kind == ftBoolean)
+                out = Value::FromBoolean(v != 0);
+            else if (kind == ftDateTime)
+                out = Value::FromDateTime(static_cast<double>(v));
+            else if (kind == ftFloat || kind == ftCurrency || kind == ftBCD)
+                out = Value::FromFloat(static_cast<double>(v));
+            else
+                out = Value::FromInteger(v);
+            return;
         }
         case SQLITE_FLOAT: {
             const double v = sqlite3_column_double(st, i);
-            return kind == ftDateTime ? Value::FromDateTime(v) : Value::FromFloat(v);
+            out = kind == ftDateTime ? Value::FromDateTime(v) : Value::FromFloat(v);
+            return;
         }
         case SQLITE_TEXT: {
             const auto* p = sqlite3_column_text(st, i);
             const int n = sqlite3_column_bytes(st, i);
-            if (kind == ftDateTime) {
-                double dt;
-                if (ParseIsoDateTime(
-                        std::string_view(reinterpret_cast<const char*>(p), n > 0 ? n : 0), dt))
-                    return Value::FromDateTime(dt);
+            const std::string_view utf8(reinterpret_cast<const char*>(p),
+                                        n > 0 ? static_cast<std::size_t>(n) : 0);
+            double dt;
+            if (kind == ftDateTime && ParseIsoDateTime(utf8, dt)) {
+                out = Value::FromDateTime(dt);
+                return;
             }
-            return Value::FromString(ToCp936(p, n));
+            Utf8ToCp936(utf8, scratch);
+            out.AssignText(Value::Kind::String, scratch);
+            return;
         }
         default: {
             const void* p = sqlite3_column_blob(st, i);
             const int n = sqlite3_column_bytes(st, i);
-            std::string bytes(static_cast<const char*>(p), p && n > 0 ? n : 0);
-            return IsBinaryKind(kind) || kind == ftUnknown ? Value::FromBytes(std::move(bytes))
-                                                           : Value::FromString(std::move(bytes));
+            const std::string_view bytes(static_cast<const char*>(p),
+                                         p && n > 0 ? static_cast<std::size_t>(n) : 0);
+            out.AssignText(IsBinaryKind(kind) || kind == ftUnknown ? Value::Kind::Bytes
+                                                                   : Value::Kind::String,
+                           bytes);
+            return;
         }
         }
     }

@@ -48,6 +48,12 @@ Value Value::FromBytes(std::string bytes) {
     return r;
 }
 
+void Value::AssignText(Kind kind, std::string_view bytes) {
+    kind_ = kind == Kind::Bytes ? Kind::Bytes : Kind::String;
+    num_.i = 0;
+    text_.assign(bytes.data(), bytes.size());
+}
+
 double Value::AsFloat() const {
     return kind_ == Kind::Float || kind_ == Kind::DateTime ? num_.d : 0.0;
 }

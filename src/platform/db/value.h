@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/rtl/variant.h"
 
@@ -21,6 +22,10 @@ public:
     static Value FromDateTime(double v);
     static Value FromString(std::string cp936);
     static Value FromBytes(std::string bytes);
+
+    // Makes this a String or Bytes value holding `bytes`, reusing the text
+    // buffer it has: for readers that fill one value over and over.
+    void AssignText(Kind kind, std::string_view bytes);
 
     Kind GetKind() const { return kind_; }
     bool IsNull() const { return kind_ == Kind::Null; }

@@ -312,3 +312,45 @@ TEST_F(QueryTest, ShippedSampleDatabaseReadsThroughTheMainWindowsStatements) {
     Run(G("select [条码] as [NUM],[名称] as [Title] from [高价商品]"));
     EXPECT_GT(query_.RecordCount(), 0);
 }
+
+// A statement naming some columns reads only those from SQLite; each must
+// still read its own column, whatever the names of a table's or view's
+// columns look like.
+TEST_F(QueryTest, ChosenColumnsReadTheirOwnValuesWhateverTheirNames) {
+    MakeSqlite(path_, R"sql(
+        CREATE TABLE "Q" ("a""b" TEXT, "c" INTEGER, "名 称" TEXT);
+        INSERT INTO "Q" VALUES ('x', 1, '甲'), ('z', 2, NULL), (NULL, 3, '乙');
+        CREATE VIEW "Dup" AS SELECT c, c, "a""b", c + 1, "名 称" FROM "Q";
+    )sql");
+    struct Case {
+        std::string table;
+        std::vector<std::string> columns;
+    } cases[] = {
+        {"Q", {"c", "a\"b"}},
+        {"Q", {G("名 称"), "c", "c"}},
+        {"Dup", {"c:1", "c + 1", G("名 称")}},
+        {"Dup", {"a\"b", "c"}},
+        {G("货品"), {G("名称"), G("编号"), G("入库"), G("图片")}},
+    };
+    for (const Case& c : cases) {
+        Run("select * from [" + c.table + "]");
+        std::vector<std::vector<Value>> expected;
+        for (query_.First(); !query_.Eof(); query_.Next()) {
+            std::vector<Value>& row = expected.emplace_back();
+            for (const std::string& column : c.columns)
+                row.push_back(query_.FieldByName(column).AsValue());
+        }
+        std::string sql = "select ";
+        for (std::size_t i = 0; i < c.columns.size(); ++i)
+            sql += (i ? ",[" : "[") + c.columns[i] + "]";
+        Run(sql + " from [" + c.table + "]");
+        std::vector<std::vector<Value>> actual;
+        for (query_.First(); !query_.Eof(); query_.Next()) {
+            std::vector<Value>& row = actual.emplace_back();
+            for (int i = 0; i < query_.FieldCount(); ++i)
+                row.push_back(query_.Fields(i)->AsValue());
+        }
+        EXPECT_EQ(actual, expected) << sql;
+        EXPECT_EQ(actual.size(), c.table == G("货品") ? 4u : 3u) << sql;
+    }
+}
