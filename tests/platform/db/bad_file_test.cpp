@@ -135,8 +135,9 @@ TEST_F(BadFileTest, GarbledAccessFilesNeverCrash) {
         std::getenv("DB_FUZZ_ROUNDS") ? std::atoi(std::getenv("DB_FUZZ_ROUNDS")) : 60;
     const unsigned seed =
         std::getenv("DB_FUZZ_SEED") ? std::atoi(std::getenv("DB_FUZZ_SEED")) : 1234;
-    for (const char* fixture : {"jet3-types.mdb", "jet4-plain.mdb", "jet4-encoded.mdb",
-                                "jet4-unicode.mdb", "jet4-empty.mdb"}) {
+    for (const char* fixture :
+         {"jet3-types.mdb", "jet4-plain.mdb", "jet4-encoded.mdb", "jet4-unicode.mdb",
+          "jet4-empty.mdb", "jet4-deleted-column.mdb", "ace-longtext.accdb"}) {
         const std::string original = ReadFile(AccessFixture(fixture));
         std::mt19937 random(seed);
         for (int round = 0; round < rounds; ++round) {
