@@ -33,7 +33,8 @@ TEST(DbUnicode, Cp936ConversionMatchesTheTextModuleForEveryCharacter) {
             std::string s = "a";
             for (char32_t c = first; c < first + 64 && c < 0x10000; ++c)
                 if (c < 0xD800 || c > 0xDFFF) s += Utf8(c) + (c % 7 == 0 ? "b" : "");
-            ASSERT_EQ(db::Utf8ToCp936(s), text::Utf8ToCp936(s)) << "from U+" << std::hex << static_cast<unsigned>(first);
+            ASSERT_EQ(db::Utf8ToCp936(s), text::Utf8ToCp936(s))
+                << "from U+" << std::hex << static_cast<unsigned>(first);
         }
     }
 }
