@@ -32,6 +32,11 @@ TfrEngineHooks& frEngineHooks() {
     return hooks;
 }
 
+TfrDictionaryHooks& frDictionaryHooks() {
+    static TfrDictionaryHooks hooks;
+    return hooks;
+}
+
 TfrGuiHooks& frGuiHooks() {
     static TfrGuiHooks hooks;
     return hooks;
@@ -72,6 +77,7 @@ void frRegisterReset(std::function<void()> reset) {
 void frResetProcessState() {
     frReportLookups() = TfrReportLookups{};
     frEngineHooks() = TfrEngineHooks{};
+    frDictionaryHooks() = TfrDictionaryHooks{};
     frGuiHooks() = TfrGuiHooks{};
     DesignerEditorHooks() = TfrDesignerEditorHooks{};
     frEngine() = TfrEngineState{};

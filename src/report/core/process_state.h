@@ -24,6 +24,10 @@
 namespace rtl {
 class TStream;
 }
+namespace db {
+class TADOQuery;
+class TField;
+} // namespace db
 
 class TfrBandRuntime;
 class TfrMemoView;
@@ -32,6 +36,7 @@ class TfrPage;
 class TfrPicture;
 class TfrPrinter;
 class TfrReport;
+class TfrVariables;
 class TfrView;
 class TfrViewPage;
 struct TfrBlobData;
@@ -82,6 +87,31 @@ struct TfrEngineHooks {
 };
 
 TfrEngineHooks& frEngineHooks();
+
+// What the dictionary's look-ups (model/data_dictionary) need of the data
+// layer above the model; the engine installs them (InstallDictionaryLookups). Unset, names resolve
+// to no field, the data-set lists stay empty and older aliases are kept as read.
+struct TfrDictionaryHooks {
+    // Resolves "dataset.field" text (or a bare field of `dataSet` as given);
+    // raises EClassNotFound "Missing ..." when the data-set part names no
+    // component. True when the data set and its field were found.
+    std::function<bool(const std::string& text, db::TADOQuery*& dataSet, std::string& field)>
+        FindDataField;
+    // The data set of field names without a data-set part; null when the
+    // current report does not use one.
+    std::function<db::TADOQuery*()> DefaultDataSet;
+    // The value a report shows for a field.
+    std::function<rtl::TVariant(const db::TField& field)> GetFieldValue;
+    // The script variables; null while there are none.
+    std::function<const TfrVariables*()> ScriptVariables;
+    // The names of the database data sets (or, with `reportDataSets`, of
+    // the report data sets) the application offers.
+    std::function<void(bool reportDataSets, rtl::TStringList& names)> EnumerateDataSets;
+    // The field names of a data set found by name; false when none is.
+    std::function<bool(const std::string& dataSetName, rtl::TStringList& names)> GetFieldNames;
+};
+
+TfrDictionaryHooks& frDictionaryHooks();
 
 // ---------------------------------------------------------------------------
 // Hooks the graphical user interface installs (report_ui and the

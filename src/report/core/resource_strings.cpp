@@ -135,6 +135,13 @@ const Row kStrings[] = {
     {55321, "错误"},
     {55322, "所选打印机错误"},
     {55323, "从"},
+    // Expressions, data sets and the dictionary's look-ups.
+    {55439, "符号没定义"},
+    {55443, "表达式太复杂：待运算的值超过32个"},
+    {55444, "运算符缺少运算对象"},
+    {55445, "函数调用的括号不配对"},
+    {55446, "表达式嵌套太深"},
+    {55447, "变量循环引用自身"},
 };
 
 const std::unordered_map<int, std::string>& Table() {

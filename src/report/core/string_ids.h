@@ -33,3 +33,11 @@ constexpr int frsUnsupportedFormat = 55320;
 constexpr int frsErrorCaption = 55321;
 constexpr int frsPrinterError = 55322;
 constexpr int frsProgressOf = 55323;
+
+// The parser's, the data sets' and the dictionary look-ups' messages.
+constexpr int frsUndefinedSymbol = 55439;       // followed by a blank and the name in quotes
+constexpr int frsExpressionTooComplex = 55443;  // more values pending than the stack holds
+constexpr int frsMissingOperand = 55444;        // an operator with too few values
+constexpr int frsUnbalancedParentheses = 55445; // a call whose parentheses do not close
+constexpr int frsNestedTooDeeply = 55446;       // evaluations nested beyond the limit
+constexpr int frsCircularReference = 55447;     // followed by a blank and the name in quotes

@@ -1,8 +1,13 @@
 #include "report/model/data_dictionary.h"
 
+#include "platform/db/ado_query.h"
 #include "platform/rtl/sysutils.h"
 #include "report/core/process_state.h"
+#include "report/core/resource_strings.h"
+#include "report/core/string_ids.h"
+#include "report/model/object_registry.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -46,6 +51,24 @@ bool IsCategory(const std::string& name) {
     return !name.empty() && name[0] == ' ';
 }
 
+bool StartsWithText(const std::string& s, const std::string& prefix) {
+    return s.size() >= prefix.size() && rtl::SameText(s.substr(0, prefix.size()), prefix);
+}
+
+// The entry of `list` whose alias (value) is the text, letter case ignored.
+int IndexOfAlias(const TfrVariables& list, const std::string& alias) {
+    for (int i = 0; i < list.Count(); ++i)
+        if (rtl::SameText(list.Value(i).AsString(), alias)) return i;
+    return -1;
+}
+
+// The alias entry of a field, written with or without quotes around it.
+int IndexOfFieldEntry(const TfrVariables& list, const std::string& dataSet,
+                      const std::string& field) {
+    const int plain = list.IndexOf(dataSet + "." + field);
+    return plain >= 0 ? plain : list.IndexOf(dataSet + ".\"" + field + "\"");
+}
+
 } // namespace
 
 std::string frSystemVariableName(int number) {
@@ -64,7 +87,7 @@ void TfrDataDictionary::Clear() {
     BandDatasources.Clear();
 }
 
-void TfrDataDictionary::AddCacheItem(const std::string& name, TfrDataset* dataSet,
+void TfrDataDictionary::AddCacheItem(const std::string& name, db::TADOQuery* dataSet,
                                      const std::string& field) {
     Cache[rtl::UpperCase(name)] = TfrCacheItem{dataSet, field};
 }
@@ -123,11 +146,20 @@ void TfrDataDictionary::FlipCategories() {
 }
 
 void TfrDataDictionary::Tidy() {
-    if (NameResolvesToField) {
+    // A field alias goes when its data set is there and no longer has the
+    // field; when the data set cannot be found (or the data layer is not
+    // installed) nothing is known about it, and it is kept.
+    const TfrDictionaryHooks& hooks = frDictionaryHooks();
+    if (hooks.FindDataField) {
         for (int i = FieldAliases.Count() - 1; i >= 0; --i) {
-            const std::string alias = FieldAliases.Value(i).AsString();
-            if (!alias.empty() && !NameResolvesToField(FieldAliases.Name(i)))
-                FieldAliases.Delete(i);
+            if (FieldAliases.Value(i).AsString().empty()) continue;
+            db::TADOQuery* dataSet = nullptr;
+            std::string field;
+            try {
+                if (!hooks.FindDataField(FieldAliases.Name(i), dataSet, field) && dataSet)
+                    FieldAliases.Delete(i);
+            } catch (const EClassNotFound&) {
+            }
         }
     }
     for (int i = BandDatasources.Count() - 1; i >= 0; --i)
@@ -182,4 +214,191 @@ bool TfrDataDictionary::IsDataSetEnabled(const std::string& name) const {
         }
     }
     return true;
+}
+
+bool TfrDataDictionary::Resolve(const std::string& text, db::TADOQuery* dataSet,
+                                TfrCacheItem& item) const {
+    const TfrDictionaryHooks& hooks = frDictionaryHooks();
+    if (!hooks.FindDataField) return false;
+    try {
+        if (!hooks.FindDataField(text, dataSet, item.DataField)) return false;
+    } catch (const EClassNotFound&) {
+        // "Memo2.Visible": not a data set, so the script rules after this
+        // one (object properties, script variables) get their turn.
+        return false;
+    }
+    item.DataSet = dataSet;
+    return true;
+}
+
+bool TfrDataDictionary::IsVariable(const std::string& name) {
+    if (Cache.count(rtl::UpperCase(name))) return true;
+    const TfrDictionaryHooks& hooks = frDictionaryHooks();
+    db::TADOQuery* defaultDataSet = hooks.DefaultDataSet ? hooks.DefaultDataSet() : nullptr;
+    TfrCacheItem item;
+
+    const int at = Variables.IndexOf(name);
+    if (at >= 0) {
+        // A variable bound to a field is cached as that field; an
+        // expression that only looks like one ("1.5 * n") stays a variable.
+        const rtl::TVariant& value = Variables.Value(at);
+        if (!value.IsNull() && value.AsString().find('.') != std::string::npos &&
+            Resolve(value.AsString(), defaultDataSet, item))
+            AddCacheItem(name, item.DataSet, item.DataField);
+        return true;
+    }
+
+    std::string resolved = name;
+    std::string dataSetPart, fieldPart;
+    if (SplitFieldName(name, dataSetPart, fieldPart)) {
+        const std::string dataSet = RealDataSetName(dataSetPart);
+        std::string field = fieldPart;
+        // A field alias: the entry of this data set whose alias is the field part.
+        for (int i = 0; i < FieldAliases.Count(); ++i) {
+            std::string entrySet, entryField;
+            if (rtl::SameText(FieldAliases.Value(i).AsString(), fieldPart) &&
+                StartsWithText(FieldAliases.Name(i), dataSet + ".") &&
+                SplitFieldName(FieldAliases.Name(i), entrySet, entryField)) {
+                field = entryField;
+                break;
+            }
+        }
+        resolved = dataSet + ".\"" + field + "\"";
+    }
+    if (!Resolve(resolved, defaultDataSet, item)) return false;
+    AddCacheItem(name, item.DataSet, item.DataField);
+    return true;
+}
+
+rtl::TVariant TfrDataDictionary::GetValue(const std::string& name) {
+    const auto cached = Cache.find(rtl::UpperCase(name));
+    if (cached != Cache.end()) {
+        db::TADOQuery* dataSet = cached->second.DataSet;
+        if (!dataSet) return rtl::TVariant::Null();
+        if (!dataSet->Active()) dataSet->Open();
+        const db::TField* field = dataSet->FindField(cached->second.DataField);
+        if (!field) return rtl::TVariant::Null();
+        const TfrDictionaryHooks& hooks = frDictionaryHooks();
+        return hooks.GetFieldValue ? hooks.GetFieldValue(*field) : field->AsValue().ToVariant();
+    }
+    const int at = Variables.IndexOf(name);
+    if (at < 0) return rtl::TVariant::Null();
+    const TfrDictionaryHooks& hooks = frDictionaryHooks();
+    if (const TfrVariables* script = hooks.ScriptVariables ? hooks.ScriptVariables() : nullptr) {
+        const int s = script->IndexOf(name);
+        if (s >= 0) return script->Value(s);
+    }
+    const rtl::TVariant value = Variables.Value(at);
+    if (!value.IsString() || value.RawString().empty()) return value;
+
+    const bool looping = std::any_of(evaluating_.begin(), evaluating_.end(),
+                                     [&](const std::string& n) { return rtl::SameText(n, name); });
+    if (looping)
+        throw EfrCircularVariable(LoadResourceString(frsCircularReference) + " \"" + name + "\"");
+    evaluating_.push_back(name);
+    struct Leave {
+        std::vector<std::string>& names;
+        ~Leave() { names.pop_back(); }
+    } leave{evaluating_};
+    return frCalculate(value.RawString());
+}
+
+bool TfrDataDictionary::SplitFieldName(const std::string& text, std::string& dataSet,
+                                       std::string& field) {
+    std::size_t dot = std::string::npos;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else if (text[i] == '.' && !quoted)
+            dot = i;
+    }
+    if (dot == std::string::npos) return false;
+    dataSet = text.substr(0, dot);
+    field = text.substr(dot + 1);
+    if (field.size() > 2 && field.front() == '"' && field.back() == '"')
+        field = field.substr(1, field.size() - 2);
+    return true;
+}
+
+std::string TfrDataDictionary::RealDataSetName(const std::string& alias) const {
+    const int i = IndexOfAlias(FieldAliases, alias);
+    return i >= 0 ? FieldAliases.Name(i) : alias;
+}
+
+std::string TfrDataDictionary::RealBandDataSourceName(const std::string& alias) const {
+    const int i = IndexOfAlias(BandDatasources, alias);
+    return i >= 0 ? BandDatasources.Name(i) : alias;
+}
+
+std::string TfrDataDictionary::RealFieldName(const std::string& alias) const {
+    const std::string real = RealDataSetName(alias);
+    std::string dataSet, field;
+    return SplitFieldName(real, dataSet, field) ? field : real;
+}
+
+std::string TfrDataDictionary::AliasOf(const std::string& name) const {
+    for (const TfrVariables* list : {&FieldAliases, &BandDatasources}) {
+        const int i = list->IndexOf(name);
+        if (i >= 0 && !list->Value(i).AsString().empty()) return list->Value(i).AsString();
+    }
+    return name;
+}
+
+void TfrDataDictionary::GetDataSetList(rtl::TStringList& list) const {
+    list.Clear();
+    rtl::TStringList all;
+    if (frDictionaryHooks().EnumerateDataSets) frDictionaryHooks().EnumerateDataSets(false, all);
+    for (int i = 0; i < all.Count(); ++i) {
+        const std::string& name = all[i];
+        if (!IsDataSetEnabled(name)) continue;
+        if (FieldAliases.Empty()) {
+            list.Add(name);
+            continue;
+        }
+        const int at = FieldAliases.IndexOf(name);
+        if (at < 0) continue;
+        const std::string alias = FieldAliases.Value(at).AsString();
+        list.Add(alias.empty() ? name : alias);
+    }
+    list.Sort();
+}
+
+void TfrDataDictionary::GetFieldList(const std::string& dataSetName, rtl::TStringList& list) const {
+    list.Clear();
+    const TfrDictionaryHooks& hooks = frDictionaryHooks();
+    if (!hooks.GetFieldNames) return;
+    rtl::TStringList fields;
+    std::string dataSet = dataSetName;
+    if (!hooks.GetFieldNames(dataSet, fields)) {
+        dataSet = RealDataSetName(dataSetName);
+        if (!hooks.GetFieldNames(dataSet, fields)) return;
+    }
+    for (int i = 0; i < fields.Count(); ++i) {
+        const int at = IndexOfFieldEntry(FieldAliases, dataSet, fields[i]);
+        if (at < 0) {
+            list.Add(fields[i]);
+            continue;
+        }
+        const std::string alias = FieldAliases.Value(at).AsString();
+        if (!alias.empty()) list.Add(alias);
+    }
+}
+
+void TfrDataDictionary::GetBandDataSourceList(rtl::TStringList& list) const {
+    list.Clear();
+    rtl::TStringList all;
+    if (frDictionaryHooks().EnumerateDataSets) frDictionaryHooks().EnumerateDataSets(true, all);
+    for (int i = 0; i < all.Count(); ++i) {
+        const std::string& name = all[i];
+        if (BandDatasources.Empty()) {
+            list.Add(name);
+            continue;
+        }
+        const int at = BandDatasources.IndexOf(name);
+        if (at < 0) continue;
+        const std::string alias = BandDatasources.Value(at).AsString();
+        list.Add(alias.empty() ? name : alias);
+    }
+    list.Sort();
 }

@@ -6,18 +6,31 @@
 
 #include "platform/rtl/stream.h"
 #include "platform/rtl/string_list.h"
+#include "platform/rtl/variant.h"
+#include "report/core/process_state.h"
 #include "report/model/variables.h"
 
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
-class TfrDataset;
+namespace db {
+class TADOQuery;
+class TField;
+} // namespace db
 
 // A name resolved to a database field while building.
 struct TfrCacheItem {
-    TfrDataset* DataSet = nullptr; // not owned
+    db::TADOQuery* DataSet = nullptr; // not owned
     std::string DataField;
+};
+
+// A dictionary variable whose value leads back to itself.
+class EfrCircularVariable : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 // The system variable an oldest-layout dictionary entry of kind 2 names by
@@ -29,7 +42,7 @@ public:
     // Empties the three name lists (not the disabled list or the cache).
     void Clear();
     void ClearCache() { Cache.clear(); }
-    void AddCacheItem(const std::string& name, TfrDataset* dataSet, const std::string& field);
+    void AddCacheItem(const std::string& name, db::TADOQuery* dataSet, const std::string& field);
 
     // The dictionary block; the reader takes the stream's format version
     // (frEngine().Version) for the oldest layout's name list.
@@ -47,19 +60,54 @@ public:
     // False when disabled by name or by a "prefix*" entry.
     bool IsDataSetEnabled(const std::string& name) const;
 
+    // True for a dictionary variable, and for a name that resolves to a
+    // data-set field ("DataSet.Field", DataSet."Field", aliases of either
+    // part, or a bare field of the default data set); resolved names
+    // enter the cache. A data-set part that names no component answers
+    // false.
+    bool IsVariable(const std::string& name);
+    // A cached field's value (its data set opened when closed), a script
+    // variable of that name, or the variable's text evaluated as an
+    // expression (empty text stays empty); Null for an unknown name.
+    // EfrCircularVariable when evaluating a variable comes back to it.
+    rtl::TVariant GetValue(const std::string& name);
+
+    // Splits at the last "." outside double quotes; a field part longer than
+    // two characters loses surrounding double quotes. False, with nothing
+    // set, when there is no such ".".
+    static bool SplitFieldName(const std::string& text, std::string& dataSet, std::string& field);
+    // The name whose alias is the text (letter case ignored), or the text.
+    std::string RealDataSetName(const std::string& alias) const;
+    std::string RealBandDataSourceName(const std::string& alias) const;
+    // RealDataSetName, then its field part only.
+    std::string RealFieldName(const std::string& alias) const;
+    // The non-empty alias of a data set, field or band data source, or the
+    // name itself.
+    std::string AliasOf(const std::string& name) const;
+
+    // Database data sets offered, minus the disabled ones; only those
+    // FieldAliases lists when it lists any, shown by their aliases; sorted.
+    void GetDataSetList(rtl::TStringList& list) const;
+    // The fields of a data set (by name or alias), shown by their aliases,
+    // without those whose alias is empty; empty when they cannot be read.
+    void GetFieldList(const std::string& dataSetName, rtl::TStringList& list) const;
+    // Report data sets offered; only those BandDatasources lists when it
+    // lists any, shown by their aliases; sorted.
+    void GetBandDataSourceList(rtl::TStringList& list) const;
+
     TfrVariables Variables;
     TfrVariables FieldAliases;
     TfrVariables BandDatasources;
     rtl::TStringList DisabledDatasets;
     std::map<std::string, TfrCacheItem> Cache; // keys upper case
 
-    // Tells whether a "dataset.field" alias name still names a field; the
-    // data layer installs it. Unset, the aliases of older templates are
-    // kept as they are rather than dropped.
-    std::function<bool(const std::string& name)> NameResolvesToField;
-
 private:
     void ReadOldestLayout(rtl::TStream& stream);
     void FlipCategories();
     void Tidy();
+    // FindDataField that answers false when a component is missing.
+    bool Resolve(const std::string& text, db::TADOQuery* dataSet, TfrCacheItem& item) const;
+
+    // Variables whose expressions are being evaluated, outermost first.
+    std::vector<std::string> evaluating_;
 };

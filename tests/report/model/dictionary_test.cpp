@@ -3,6 +3,7 @@
 
 #include "template_test_support.h"
 
+#include "platform/db/ado_query.h"
 #include "report/model/template_gallery.h"
 
 #include <filesystem>
@@ -62,9 +63,17 @@ TEST_F(Dictionary, MarkerMinusOneTidiesTheAliasLists) {
                                   .str("ds2")
                                   .str("Data");
     TfrDataDictionary d;
-    d.NameResolvesToField = [](const std::string& n) { return n == "Orders.Num"; };
+    // Orders is there and has Num but no longer Gone.
+    db::TADOQuery orders;
+    frDictionaryHooks().FindDataField = [&](const std::string& n, db::TADOQuery*& ds,
+                                            std::string& field) {
+        ds = &orders;
+        field = n == "Orders.Num" ? "Num" : "";
+        return !field.empty();
+    };
     auto ms = StreamOf(block);
     d.LoadFromStream(*ms);
+    frDictionaryHooks() = TfrDictionaryHooks{};
     ASSERT_EQ(d.FieldAliases.Count(), 1);
     EXPECT_EQ(d.FieldAliases.Name(0), "Orders.Num");
     ASSERT_EQ(d.BandDatasources.Count(), 1);
