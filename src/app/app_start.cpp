@@ -4,6 +4,7 @@
 #include "platform/gdi/font_substitution.h"
 #include "platform/text/cp936.h"
 #include "platform/ui/dialogs.h"
+#include "report/engine/expression_evaluator.h"
 #include "report/model/report.h"
 #include "report/output/printer_properties_form.h"
 #include "report/printer/printer.h"
@@ -17,6 +18,8 @@ void InitializeApplication() {
     gdi::InstallFontSubstitutions();
     // The engine's printer, with the settings dialog the print dialog offers.
     InstallPrinterPropertiesForm(ReportPrinter());
+    // Expressions in templates: fields, dictionary variables and functions.
+    InstallExpressionEvaluator();
     // The report's own messages (a template it cannot read) as error boxes.
     frGuiHooks().ShowError = [](const std::string& text, const std::string& caption) {
         ui::ShowMessage(QApplication::activeWindow(), ui::MsgKind::Error,

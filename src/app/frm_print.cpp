@@ -10,6 +10,7 @@
 #include "platform/db/ado_query.h"
 #include "platform/rtl/string_list.h"
 #include "platform/ui/dialogs.h"
+#include "report/engine/db_dataset.h"
 #include "report/model/report.h"
 #include "report/model/view.h"
 
@@ -33,13 +34,6 @@
 const char* const kApplicationTitle = "Velkor条码打印工具";
 
 namespace {
-
-// A typecast to a kind the object is not; raised inside a build, it ends the
-// build through its error path.
-class EInvalidCast : public std::runtime_error {
-public:
-    EInvalidCast() : std::runtime_error("Invalid class typecast") {}
-};
 
 template <class W> W* Place(W* w, const char* name, int left, int top, int width, int height) {
     w->setObjectName(name);
@@ -73,7 +67,16 @@ TfrmPrint::TfrmPrint(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       connection_(std::make_unique<db::TADOConnection>()),
       query_(std::make_unique<db::TADOQuery>(connection_.get())),
-      report_(std::make_unique<TfrReport>()) {
+      report_(std::make_unique<TfrReport>()),
+      frDBDataSet1_(std::make_unique<TfrDBDataSet>("frDBDataSet1")),
+      components_(std::make_unique<TfrComponentContainer>("frmPrint", TfrContainerKind::Form)) {
+    // The report walks the query through frDBDataSet1, which templates find
+    // by the names the form gives its components.
+    frDBDataSet1_->SetDataSet(query_.get());
+    components_->AddComponent("ADOQuery1", query_.get());
+    components_->AddComponent("frDBDataSet1", frDBDataSet1_.get());
+    components_->AddComponent("frReport1", report_.get());
+    report_->Dataset = frDBDataSet1_.get();
     report_->InitialZoom = TfrPreviewZoom::pzDefault;
     report_->PreviewButtons = pbZoom | pbLoad | pbSave | pbPrint | pbFind | pbHelp | pbExit;
     report_->RebuildPrinter = false;

@@ -14,6 +14,8 @@ class QPushButton;
 class QTableView;
 class QToolButton;
 class TDataSourceModel;
+class TfrComponentContainer;
+class TfrDBDataSet;
 class TfrReport;
 class TfrView;
 namespace rtl {
@@ -61,6 +63,7 @@ public:
     db::TADOQuery& ADOQuery1() { return *query_; }
     TDataSourceModel& DataSource1() { return *dataSource_; }
     TfrReport& frReport1() { return *report_; }
+    TfrDBDataSet& frDBDataSet1() { return *frDBDataSet1_; }
 
     // Closes the query, gives it the statement and opens it; raises on failure.
     void ReopenQuery(const QString& sql);
@@ -91,5 +94,9 @@ private:
     std::unique_ptr<db::TADOConnection> connection_;
     std::unique_ptr<db::TADOQuery> query_;
     std::unique_ptr<TfrReport> report_;
+    std::unique_ptr<TfrDBDataSet> frDBDataSet1_;
+    // The form's components as templates name them; declared last, so it
+    // goes before the components it lists.
+    std::unique_ptr<TfrComponentContainer> components_;
     TDataSourceModel* dataSource_;
 };

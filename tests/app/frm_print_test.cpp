@@ -7,9 +7,11 @@
 #include "platform/db/ado_query.h"
 #include "platform/rtl/string_list.h"
 #include "platform/text/cp936.h"
+#include "report/engine/db_dataset.h"
 #include "report/model/memo_view.h"
 #include "report/model/page.h"
 #include "report/model/report.h"
+#include "report/model/report_services.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -439,6 +441,24 @@ TEST_F(MainWindowTest, BeforePrintPutsTheRecordsBarcodeIntoTheObjectNamedB) {
     memoView.Name = "B";
     EXPECT_THROW(fire(memoView, 1), std::runtime_error);
     EXPECT_EQ(fire(memoView, 8), "[template]\r\n");
+}
+
+TEST_F(MainWindowTest, TemplatesReachTheOpenRecordsThroughFrDBDataSet1) {
+    OpenSample();
+    SetCurReport(&w.frReport1());
+    EXPECT_EQ(w.frReport1().Dataset, &w.frDBDataSet1());
+    TfrFoundDataSet found = FindDataSetByName("frDBDataSet1");
+    ASSERT_EQ(found.DataSet, &w.frDBDataSet1());
+    EXPECT_EQ(FindDataSetByName("frmPrint.frDBDataSet1").DataSet, found.DataSet);
+    int records = 0;
+    for (found.DataSet->First(); !found.DataSet->Eof(); found.DataSet->Next()) ++records;
+    found.DataSet->EndWalk();
+    EXPECT_EQ(records, w.ADOQuery1().RecordCount());
+
+    // A memo tag as the designer's field picker writes it.
+    w.ADOQuery1().First();
+    EXPECT_EQ(frCalculate("[frDBDataSet1.\"NUM\"]").AsString(), "6949428595757");
+    SetCurReport(nullptr);
 }
 
 TEST_F(MainWindowTest, BrowseDemoAndExit) {
