@@ -226,18 +226,20 @@ void TfrParser::SplitArguments(std::string_view text, int& pos, std::string& fir
     first.clear();
     second.clear();
     third.clear();
-    const int n = Length(text);
+    // 0-based from here: `i` walks the bytes after the '(' at pos.
+    const std::size_t n = static_cast<std::size_t>(Length(text));
+    const char* const d = text.data();
     int depth = 1;
     bool quoted = false;
     int closed = 0;
-    int argStart = pos + 1;
-    int i = pos + 1;
-    while (i <= n) {
-        if (DoubleByteAt(text, i, n)) {
+    std::size_t argStart = static_cast<std::size_t>(pos);
+    std::size_t i = argStart;
+    while (i < n) {
+        const unsigned char c = static_cast<unsigned char>(d[i]);
+        if (text::IsLeadByte(c) && i + 1 < n) {
             i += 2;
             continue;
         }
-        const unsigned char c = At(text, i);
         if (c == '\'') {
             quoted = !quoted;
         } else if (!quoted) {
@@ -246,7 +248,7 @@ void TfrParser::SplitArguments(std::string_view text, int& pos, std::string& fir
             } else if (c == ')') {
                 if (--depth == 0) break;
             } else if (c == ',' && depth == 1) {
-                (closed == 0 ? first : second) = Slice(text, argStart, i - argStart);
+                (closed == 0 ? first : second).assign(d + argStart, i - argStart);
                 ++closed;
                 argStart = i + 1;
             }
@@ -254,14 +256,13 @@ void TfrParser::SplitArguments(std::string_view text, int& pos, std::string& fir
         ++i;
     }
     if (depth != 0) throw EParserError(Message(frsUnbalancedParentheses));
-    std::string last = Slice(text, argStart, i - argStart);
     if (closed == 0)
-        first = std::move(last);
+        first.assign(d + argStart, i - argStart);
     else if (closed == 1)
-        second = std::move(last);
+        second.assign(d + argStart, i - argStart);
     else if (closed == 2)
-        third = std::move(last);
-    pos = i + 1;
+        third.assign(d + argStart, i - argStart);
+    pos = static_cast<int>(i) + 2;
 }
 
 std::string TfrParser::CompileToPostfix(std::string_view expression) const {
@@ -429,43 +430,68 @@ private:
 };
 
 const std::string& TfrParser::Compiled(std::string_view expression) {
-    const std::string key(expression);
-    auto it = compiled_.find(key);
+    auto it = compiled_.find(expression);
     if (it != compiled_.end()) return it->second;
     // Emptied only between top-level evaluations: nested ones still read
     // their postfix from here.
     if (compiled_.size() >= kCompiledLimit && nesting_ == 0) compiled_.clear();
-    return compiled_.emplace(key, CompileToPostfix(expression)).first->second;
+    return compiled_.emplace(std::string(expression), CompileToPostfix(expression)).first->second;
 }
 
 rtl::TVariant TfrParser::Evaluate(std::string_view expression) {
     return EvaluatePostfix(Compiled(expression));
 }
 
+namespace {
+
+// The whole number a value's text form reads as (StrToInt of AsString),
+// without the round trip through text for numbers.
+int WholeNumberOf(const rtl::TVariant& v) {
+    if (v.VarType() == rtl::TVarType::Integer) return v.RawInteger();
+    if (v.VarType() == rtl::TVarType::Double) {
+        const double x = v.RawDouble();
+        if (x == std::trunc(x) && std::fabs(x) <= 2147483647.0) return static_cast<int>(x);
+    }
+    return rtl::StrToInt(v.AsString());
+}
+
+// The number a condition's text form reads as (StrToFloat of AsString).
+double ConditionOf(const rtl::TVariant& v) {
+    if (v.VarType() == rtl::TVarType::Integer) return v.RawInteger();
+    return rtl::StrToFloat(v.AsString());
+}
+
+} // namespace
+
 rtl::TVariant TfrParser::CallFunction(std::string_view text, int& pos, const std::string& name) {
     std::string a1, a2, a3;
     SplitArguments(text, pos, a1, a2, a3);
-    if (name == "COPY") {
+    if (rtl::SameText(name, "COPY")) {
         const std::string s = Evaluate(a1).AsString();
-        const int from = rtl::StrToInt(Evaluate(a2).AsString());
-        const int count = rtl::StrToInt(Evaluate(a3).AsString());
+        const int from = WholeNumberOf(Evaluate(a2));
+        const int count = WholeNumberOf(Evaluate(a3));
         return rtl::TVariant(rtl::Copy(s, from, count));
     }
-    if (name == "IF") {
-        const double condition = rtl::StrToFloat(Evaluate(a1).AsString());
+    if (rtl::SameText(name, "IF")) {
+        const double condition = ConditionOf(Evaluate(a1));
         return std::trunc(condition) != 0 ? Evaluate(a2) : Evaluate(a3);
     }
-    if (name == "STRTODATE") return rtl::TVariant::Date(rtl::StrToDate(Evaluate(a1).AsString()));
-    if (name == "STRTOTIME") return rtl::TVariant::Date(rtl::StrToTime(Evaluate(a1).AsString()));
+    if (rtl::SameText(name, "STRTODATE"))
+        return rtl::TVariant::Date(rtl::StrToDate(Evaluate(a1).AsString()));
+    if (rtl::SameText(name, "STRTOTIME"))
+        return rtl::TVariant::Date(rtl::StrToTime(Evaluate(a1).AsString()));
     rtl::TVariant value = rtl::TVariant::Null();
     if (OnFunctionRequest)
-        OnFunctionRequest(name, rtl::TVariant(a1), rtl::TVariant(a2), rtl::TVariant(a3), value);
+        OnFunctionRequest(rtl::UpperCase(name), rtl::TVariant(std::move(a1)),
+                          rtl::TVariant(std::move(a2)), rtl::TVariant(std::move(a3)), value);
     return value;
 }
 
 rtl::TVariant TfrParser::EvaluatePostfix(std::string_view postfix) {
     NestingGuard nesting(*this);
-    std::array<rtl::TVariant, kStackSize> stack;
+    if (stacks_.size() < static_cast<std::size_t>(nesting_))
+        stacks_.push_back(std::make_unique<Stack>());
+    Stack& stack = *stacks_[static_cast<std::size_t>(nesting_ - 1)];
     int count = 0;
     auto push = [&](rtl::TVariant v) {
         if (count == kStackSize) throw EParserError(Message(frsExpressionTooComplex));
@@ -611,12 +637,12 @@ rtl::TVariant TfrParser::EvaluatePostfix(std::string_view postfix) {
             p = end + 1;
             push(Evaluate("GETARRAY(" + token + ", " + index + ")"));
         } else if (next == '(') {
-            push(CallFunction(s, p, rtl::UpperCase(token)));
+            push(CallFunction(s, p, token));
         } else {
             rtl::TVariant value = rtl::TVariant::Null();
             if (OnValueRequest) OnValueRequest(rtl::UpperCase(token), value);
             push(std::move(value));
         }
     }
-    return count > 0 ? stack[0] : rtl::TVariant();
+    return count > 0 ? std::move(stack[0]) : rtl::TVariant();
 }

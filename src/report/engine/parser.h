@@ -19,12 +19,15 @@
 
 #include "platform/rtl/variant.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 // Malformed expressions and unknown names.
 class EParserError : public std::runtime_error {
@@ -101,10 +104,23 @@ public:
 
 private:
     class NestingGuard;
+    // A call at `pos` (on its '('); `name` as written.
     rtl::TVariant CallFunction(std::string_view text, int& pos, const std::string& name);
     const std::string& Compiled(std::string_view expression);
 
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+
+    using Stack = std::array<rtl::TVariant, kStackSize>;
+
     int nesting_ = 0;
+    // The value stacks of nested evaluations, one per depth, made on first
+    // use and kept: an evaluation builds no stack of its own.
+    std::vector<std::unique_ptr<Stack>> stacks_;
     // Expression text -> postfix; bounded, emptied when full.
-    std::unordered_map<std::string, std::string> compiled_;
+    std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> compiled_;
 };

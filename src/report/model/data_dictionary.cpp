@@ -71,6 +71,10 @@ int IndexOfFieldEntry(const TfrVariables& list, const std::string& dataSet,
 
 } // namespace
 
+bool TfrNameLess::operator()(std::string_view a, std::string_view b) const {
+    return rtl::CompareText(a, b) < 0;
+}
+
 std::string frSystemVariableName(int number) {
     static const std::array<const char*, 19> kNames = {
         "VALUE",    "PAGE#",    "DATE",       "TIME",          "LINE#",      "LINETHROUGH#",
@@ -89,7 +93,7 @@ void TfrDataDictionary::Clear() {
 
 void TfrDataDictionary::AddCacheItem(const std::string& name, db::TADOQuery* dataSet,
                                      const std::string& field) {
-    Cache[rtl::UpperCase(name)] = TfrCacheItem{dataSet, field};
+    Cache.insert_or_assign(name, TfrCacheItem{dataSet, field});
 }
 
 void TfrDataDictionary::LoadFromStream(rtl::TStream& stream) {
@@ -232,7 +236,7 @@ bool TfrDataDictionary::Resolve(const std::string& text, db::TADOQuery* dataSet,
 }
 
 bool TfrDataDictionary::IsVariable(const std::string& name) {
-    if (Cache.count(rtl::UpperCase(name))) return true;
+    if (Cache.find(name) != Cache.end()) return true;
     const TfrDictionaryHooks& hooks = frDictionaryHooks();
     db::TADOQuery* defaultDataSet = hooks.DefaultDataSet ? hooks.DefaultDataSet() : nullptr;
     TfrCacheItem item;
@@ -271,7 +275,7 @@ bool TfrDataDictionary::IsVariable(const std::string& name) {
 }
 
 rtl::TVariant TfrDataDictionary::GetValue(const std::string& name) {
-    const auto cached = Cache.find(rtl::UpperCase(name));
+    const auto cached = Cache.find(name);
     if (cached != Cache.end()) {
         db::TADOQuery* dataSet = cached->second.DataSet;
         if (!dataSet) return rtl::TVariant::Null();

@@ -14,6 +14,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace db {
@@ -25,6 +26,12 @@ class TField;
 struct TfrCacheItem {
     db::TADOQuery* DataSet = nullptr; // not owned
     std::string DataField;
+};
+
+// Orders names without regard to ASCII letter case; finds by any text.
+struct TfrNameLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
 };
 
 // A dictionary variable whose value leads back to itself.
@@ -99,7 +106,8 @@ public:
     TfrVariables FieldAliases;
     TfrVariables BandDatasources;
     rtl::TStringList DisabledDatasets;
-    std::map<std::string, TfrCacheItem> Cache; // keys upper case
+    // Names as first resolved; looked up without regard to letter case.
+    std::map<std::string, TfrCacheItem, TfrNameLess> Cache;
 
 private:
     void ReadOldestLayout(rtl::TStream& stream);

@@ -17,13 +17,6 @@
 
 class TfrVariables {
 public:
-    TfrVariables() = default;
-    TfrVariables(const TfrVariables& other) { Assign(other); }
-    TfrVariables& operator=(const TfrVariables& other) {
-        if (this != &other) Assign(other);
-        return *this;
-    }
-
     int Count() const { return static_cast<int>(items_.size()); }
     bool Empty() const { return items_.empty(); }
     void Clear() { items_.clear(); }
