@@ -368,7 +368,10 @@ double StrToDateTime(std::string_view s) {
 int DayOfWeek(double dt) {
     // Day 0 (1899-12-30) was a Saturday; the day is the truncated value, as
     // in DecodeDate.
-    const long long days = static_cast<long long>(std::trunc(dt));
+    // The remainder first: a date far outside the calendar fits no integer.
+    const double week = std::fmod(std::trunc(dt), 7.0);
+    if (!std::isfinite(week)) return 1;
+    const long long days = static_cast<long long>(week);
     return static_cast<int>(((days + 6) % 7 + 7) % 7) + 1;
 }
 

@@ -232,6 +232,12 @@ double EncodeTime(int hour, int minute, int second, int msec) {
 }
 
 void DecodeDate(double dt, int& year, int& month, int& day) {
+    // Far outside the calendar (or NaN) there is no date; checked before the
+    // conversion, which could not hold such a value.
+    if (!(std::fabs(dt) < 1e15)) {
+        year = month = day = 0;
+        return;
+    }
     long long t = static_cast<long long>(std::trunc(dt)) + kDaysTo18991230;
     if (t <= 0 || t > 3652059) {
         year = month = day = 0;
