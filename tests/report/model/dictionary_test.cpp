@@ -271,3 +271,26 @@ TEST_F(DictionaryLookups, ListsOfferWhatTheFormsOwnFilteredAndAliased) {
     d.GetFieldList("Nowhere", list);
     EXPECT_TRUE(list.Empty());
 }
+
+TEST_F(DictionaryLookups, OlderBlocksDropAliasesOfFieldsTheirDataSetNoLongerHas) {
+    const std::string block = Bytes()
+                                  .u16(0xFFFF)
+                                  .i32(0)
+                                  .i32(4)
+                                  .str("frDBDataSet1.\"Gone\"")
+                                  .str("Old")
+                                  .str("frDBDataSet1.Code")
+                                  .str("No")
+                                  .str("Elsewhere.Field") // no such data set here: kept
+                                  .str("E")
+                                  .str("frDBDataSet1")
+                                  .str("D")
+                                  .i32(0);
+    TfrDataDictionary d;
+    auto ms = StreamOf(block);
+    d.LoadFromStream(*ms);
+    ASSERT_EQ(d.FieldAliases.Count(), 3);
+    EXPECT_EQ(d.FieldAliases.Name(0), "frDBDataSet1.Code");
+    EXPECT_EQ(d.FieldAliases.Name(1), "Elsewhere.Field");
+    EXPECT_EQ(d.FieldAliases.Name(2), "frDBDataSet1");
+}
