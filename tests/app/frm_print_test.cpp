@@ -11,7 +11,7 @@
 #include "report/model/memo_view.h"
 #include "report/model/page.h"
 #include "report/model/report.h"
-#include "report/model/report_services.h"
+#include "report/core/process_state.h"
 
 #include <QCheckBox>
 #include <QComboBox>

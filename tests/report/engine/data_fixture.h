@@ -6,10 +6,10 @@
 
 #include "platform/db/db_test_util.h"
 
+#include "report/core/process_state.h"
 #include "report/engine/db_dataset.h"
 #include "report/engine/expression_evaluator.h"
 #include "report/model/report.h"
-#include "report/model/report_services.h"
 
 #include <memory>
 
@@ -37,7 +37,7 @@ protected:
         InstallExpressionEvaluator();
     }
     void TearDown() override {
-        frServices().Calculate = nullptr;
+        frEngineHooks().Calculate = nullptr;
         frDictionaryHooks() = TfrDictionaryHooks{};
         SetCurReport(nullptr);
         form_.reset();

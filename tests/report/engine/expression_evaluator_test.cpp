@@ -4,9 +4,9 @@
 #include "report/engine/data_fixture.h"
 
 #include "platform/rtl/string_list.h"
-#include "report/engine/engine_strings.h"
+#include "report/core/resource_strings.h"
+#include "report/core/string_ids.h"
 #include "report/engine/parser.h"
-#include "report/engine/resource_strings.h"
 #include "report/model/memo_view.h"
 #include "report/model/picture_view.h"
 

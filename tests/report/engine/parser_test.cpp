@@ -5,10 +5,10 @@
 #include "platform/rtl/locale.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/text/cp936.h"
+#include "report/core/resource_strings.h"
 #include "report/core/string_ids.h"
 #include "report/engine/function_splitter.h"
 #include "report/engine/parser.h"
-#include "report/core/resource_strings.h"
 #include "report/model/variables.h"
 
 #include <gtest/gtest.h>
