@@ -84,6 +84,12 @@ struct TfrEngineHooks {
     std::function<int(TfrMemoView& memo)> CalcMemoHeight;
     std::function<int(TfrMemoView& memo)> MeasureMemoMinHeight;
     std::function<int(TfrMemoView& memo)> MeasureMemoRemainder;
+
+    // An object that cannot print its value for this record (a failed
+    // expression, an empty value, a value its kind rejects) prints no code;
+    // the build routes the reason to its error path, once per build however
+    // many labels it spoils, so a run of bad records shows one message.
+    std::function<void(TfrView& view, const std::string& message)> ReportOutputProblem;
 };
 
 TfrEngineHooks& frEngineHooks();
@@ -150,8 +156,12 @@ struct TfrDesignerEditorHooks {
     TfrEditorHook EditBandSourceHook;
     TfrEditorHook EditPictureHook;
     TfrEditorHook EditDataFieldHook;
+    TfrEditorHook EditBarCodeHook;
     // Shows the display-format dialog for the code and text; true on OK.
     std::function<bool(int& formatCode, std::string& formatText)> EditFormatHook;
+
+    // The expression builder; the expression chosen, or "" when cancelled.
+    std::function<std::string()> ChooseExpression;
 
     // Designer services used by the popup commands.
     std::function<void()> RecordEditUndo;

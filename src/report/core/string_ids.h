@@ -41,3 +41,25 @@ constexpr int frsMissingOperand = 55444;        // an operator with too few valu
 constexpr int frsUnbalancedParentheses = 55445; // a call whose parentheses do not close
 constexpr int frsNestedTooDeeply = 55446;       // evaluations nested beyond the limit
 constexpr int frsCircularReference = 55447;     // followed by a blank and the name in quotes
+
+// Texts every dialog shares.
+constexpr int frsOkButton = 55000;
+constexpr int frsCancelButton = 55001;
+constexpr int frsErrorBoxCaption = 55206;
+
+// The barcode object and its editor.
+constexpr int frsBarCodeEditorCaption = 53650;
+constexpr int frsBarCodeCodeLabel = 53651;
+constexpr int frsBarCodeTypeLabel = 53652;
+constexpr int frsBarCodeOptions = 53653;
+constexpr int frsBarCodeCheckSum = 53654;
+constexpr int frsBarCodeViewText = 53655;
+constexpr int frsBarCodeInsertExpression = 53656;
+constexpr int frsBarCodeRotation = 53658;
+constexpr int frsBarCodeZoomLabel = 53659;
+constexpr int frsInsertBarCode = 55338; // the object bar's hint, given as "55338"
+constexpr int frsBarCodeError = 55339;
+constexpr int frsBarCodeEmpty = 55340;
+constexpr int frsBarCodeBadZoom = 55341;
+constexpr int frsBarCodeBadRotation = 55342;
+constexpr int frsBarCodeZero = 55343;
