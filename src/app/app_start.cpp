@@ -5,6 +5,8 @@
 #include "platform/text/cp936.h"
 #include "platform/ui/dialogs.h"
 #include "report/engine/expression_evaluator.h"
+#include "report/barcode/barcode_form.h"
+#include "report/barcode/barcode_view.h"
 #include "report/model/report.h"
 #include "report/output/printer_properties_form.h"
 #include "report/printer/printer.h"
@@ -16,6 +18,10 @@
 void InitializeApplication() {
     // Windows face names in windows and templates resolve through our table.
     gdi::InstallFontSubstitutions();
+    // Label templates hold barcode objects: the kind is known before any
+    // template loads, and opens its own editor in the designer.
+    frRegisterBarCodeView();
+    InstallBarCodeEditor();
     // The engine's printer, with the settings dialog the print dialog offers.
     InstallPrinterPropertiesForm(ReportPrinter());
     // Expressions in templates: fields, dictionary variables and functions.

@@ -11,6 +11,7 @@
 #include "platform/rtl/string_list.h"
 #include "platform/ui/dialogs.h"
 #include "report/engine/db_dataset.h"
+#include "report/barcode/barcode_view.h"
 #include "report/model/report.h"
 #include "report/model/view.h"
 
@@ -67,7 +68,7 @@ TfrmPrint::TfrmPrint(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       connection_(std::make_unique<db::TADOConnection>()),
       query_(std::make_unique<db::TADOQuery>(connection_.get())),
-      report_(std::make_unique<TfrReport>()),
+      report_(std::make_unique<TfrReport>()), barCodeObject_(std::make_unique<TfrBarCodeObject>()),
       frDBDataSet1_(std::make_unique<TfrDBDataSet>("frDBDataSet1")),
       components_(std::make_unique<TfrComponentContainer>("frmPrint", TfrContainerKind::Form)) {
     // The report walks the query through frDBDataSet1, which templates find
@@ -331,7 +332,7 @@ void TfrmPrint::frReport1BeforePrint(rtl::TStringList& Memo, TfrView& View) {
     const db::TField& num = query_->FieldByName("Num");
     if (num.IsNull()) return;
     const std::string value = rtl::Trim(num.AsString());
-    if (View.ClassName() != "TfrBarCodeView") throw EInvalidCast();
+    if (!dynamic_cast<TfrBarCodeView*>(&View)) throw EInvalidCast();
     // The working text for this output only; the template text stays.
     Memo.SetText(value);
 }

@@ -16,6 +16,7 @@ class QToolButton;
 class TDataSourceModel;
 class TfrComponentContainer;
 class TfrDBDataSet;
+class TfrBarCodeObject;
 class TfrReport;
 class TfrView;
 namespace rtl {
@@ -64,6 +65,7 @@ public:
     TDataSourceModel& DataSource1() { return *dataSource_; }
     TfrReport& frReport1() { return *report_; }
     TfrDBDataSet& frDBDataSet1() { return *frDBDataSet1_; }
+    TfrBarCodeObject& frBarCodeObject1() { return *barCodeObject_; }
 
     // Closes the query, gives it the statement and opens it; raises on failure.
     void ReopenQuery(const QString& sql);
@@ -94,6 +96,8 @@ private:
     std::unique_ptr<db::TADOConnection> connection_;
     std::unique_ptr<db::TADOQuery> query_;
     std::unique_ptr<TfrReport> report_;
+    // Brings the barcode object kind in, so label templates load.
+    std::unique_ptr<TfrBarCodeObject> barCodeObject_;
     std::unique_ptr<TfrDBDataSet> frDBDataSet1_;
     // The form's components as templates name them; declared last, so it
     // goes before the components it lists.

@@ -8,7 +8,9 @@
 #include "platform/rtl/string_list.h"
 #include "platform/text/cp936.h"
 #include "report/engine/db_dataset.h"
+#include "report/barcode/barcode_view.h"
 #include "report/model/memo_view.h"
+#include "report/model/object_registry.h"
 #include "report/model/page.h"
 #include "report/model/report.h"
 #include "report/core/process_state.h"
@@ -400,12 +402,6 @@ TEST_F(MainWindowTest, PrintAndDesignReadTheTemplateAfreshEachTime) {
     QFile::remove(TfrmPrint::TemplatePath());
 }
 
-// Stands in for the barcode object kind, which is known by its class name.
-class BarcodeLikeView : public TfrMemoView {
-public:
-    std::string ClassName() const override { return "TfrBarCodeView"; }
-};
-
 TEST_F(MainWindowTest, BeforePrintPutsTheRecordsBarcodeIntoTheObjectNamedB) {
     OpenSample();
     auto& q = w.ADOQuery1();
@@ -417,7 +413,7 @@ TEST_F(MainWindowTest, BeforePrintPutsTheRecordsBarcodeIntoTheObjectNamedB) {
         w.frReport1().OnBeforePrint(memo, view);
         return memo.Text();
     };
-    BarcodeLikeView barcode;
+    TfrBarCodeView barcode;
     struct Case {
         const char* name;
         int recNo;
@@ -433,7 +429,7 @@ TEST_F(MainWindowTest, BeforePrintPutsTheRecordsBarcodeIntoTheObjectNamedB) {
         barcode.Name = c.name;
         EXPECT_EQ(fire(barcode, c.recNo), c.memo) << c.name << " " << c.recNo;
     }
-    EXPECT_EQ(barcode.Memo.Text(), ""); // the template object itself is untouched
+    EXPECT_EQ(barcode.Memo.Text(), "12345678\r\n"); // the template object itself is untouched
 
     // An object named B of another kind fails the typecast, unless the
     // record's barcode is null.
@@ -459,6 +455,17 @@ TEST_F(MainWindowTest, TemplatesReachTheOpenRecordsThroughFrDBDataSet1) {
     w.ADOQuery1().First();
     EXPECT_EQ(frCalculate("[frDBDataSet1.\"NUM\"]").AsString(), "6949428595757");
     SetCurReport(nullptr);
+}
+
+TEST(MainWindowCompanions, TheBarcodeComponentBringsTheBarcodeKindIn) {
+    frClearAddIns();
+    EXPECT_THROW(CreateObject(gtAddIn, "TfrBarCodeView"), EClassNotFound);
+    {
+        TfrmPrint window; // owns frBarCodeObject1
+        auto made = CreateObject(gtAddIn, "TfrBarCodeView");
+        EXPECT_NE(dynamic_cast<TfrBarCodeView*>(made.get()), nullptr);
+    }
+    frResetProcessState();
 }
 
 TEST_F(MainWindowTest, BrowseDemoAndExit) {
