@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <set>
 
 namespace {
 
@@ -273,6 +274,22 @@ TEST_F(BarCodeViewTest, BarsTakeTheFullHeightWithoutTheDigits) {
         // stretched over 51 pixels.
         EXPECT_EQ(tallest, showText ? 38 : 51) << showText;
     }
+
+    // PostNet's short bars stand on the baseline with the tall ones.
+    TfrBarCodeView post;
+    post.BarType = bcCodePostNet;
+    post.SetBounds(0, 0, 100, 50);
+    post.ShowText = false;
+    gdi::RecordingCanvas canvas;
+    post.Paint(canvas);
+    std::set<int> bottoms, heights;
+    for (const gdi::CanvasRecord& r : canvas.Records()) {
+        if (r.Call.find(kBarBrush) == std::string::npos) continue;
+        bottoms.insert(r.Bounds.Bottom);
+        heights.insert(r.Bounds.Height());
+    }
+    EXPECT_EQ(bottoms, std::set<int>{51});
+    EXPECT_EQ(heights, (std::set<int>{20, 51})); // two fifths of the height, and all of it
 }
 
 TEST_F(BarCodeViewTest, DesignerShowsAValidCodeOfTheChosenKindWhereTheValueIsNotKnown) {

@@ -23,13 +23,31 @@
 
 namespace {
 
+// The application these tests make, destroyed when the run ends rather than
+// among the exit handlers, where the input devices QTest made would outlive
+// the window system they belong to.
+QApplication* ownApp = nullptr;
+
+class OwnAppEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override {
+        delete ownApp;
+        ownApp = nullptr;
+    }
+};
+
+const bool kOwnAppEnvironment = [] {
+    ::testing::AddGlobalTestEnvironment(new OwnAppEnvironment);
+    return true;
+}();
+
 void EnsureApp() {
     if (QCoreApplication::instance()) return;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "report_ui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
+    ownApp = new QApplication(argc, argv);
 }
 
 class BarCodeForm : public ::testing::Test {
