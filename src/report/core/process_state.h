@@ -10,6 +10,7 @@
 //
 // frResetProcessState() gives tests and fuzz targets a clean state.
 
+#include "platform/gdi/geometry.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/variant.h"
 
@@ -28,6 +29,9 @@ namespace db {
 class TADOQuery;
 class TField;
 } // namespace db
+namespace gdi {
+class Canvas;
+}
 
 class TfrBandRuntime;
 class TfrMemoView;
@@ -78,9 +82,11 @@ struct TfrEngineHooks {
     std::function<void(rtl::TStream& stream)> WriteExtension;
     std::function<void()> ClearExtension;
 
-    // Memo text layout: drawing the text inside OutputRect and the height
-    // measurements the band engine asks for.
-    std::function<void(TfrMemoView& memo)> DrawMemoText;
+    // Memo text layout (engine/memo_layout.cpp, InstallMemoLayout): a memo's
+    // painting, its output into a prepared page and the height measurements
+    // the band engine asks for all wrap and measure text, which the engine does.
+    std::function<void(TfrMemoView& memo, gdi::Canvas& canvas)> PaintMemo;
+    std::function<void(TfrMemoView& memo, rtl::TStream& stream)> OutputMemoToPage;
     std::function<int(TfrMemoView& memo)> CalcMemoHeight;
     std::function<int(TfrMemoView& memo)> MeasureMemoMinHeight;
     std::function<int(TfrMemoView& memo)> MeasureMemoRemainder;
@@ -90,6 +96,18 @@ struct TfrEngineHooks {
     // the build routes the reason to its error path, once per build however
     // many labels it spoils, so a run of bad records shows one message.
     std::function<void(TfrView& view, const std::string& message)> ReportOutputProblem;
+
+    // Values and formatting (engine, the report's value side): the display
+    // text of one bracketed expression of the current object, with its format
+    // suffix, hide-zeros flag and display format applied. Unset, the plain
+    // text of frCalculate(expression).
+    std::function<std::string(const std::string& expression)> GetFormattedValue;
+
+    // Export: one memo line for the running export filter, with the memo's
+    // output rectangle, the line's place and the frame lines it keeps.
+    std::function<void(TfrMemoView& memo, const gdi::TRect& outputRect, int x, int y,
+                       const std::string& line, uint16_t frameTyp)>
+        ExportMemoLine;
 };
 
 TfrEngineHooks& frEngineHooks();
@@ -207,6 +225,9 @@ struct TfrEngineState {
     std::string LoadErrorMessage;
     // Character set of new and old-format text objects: the program speaks GB2312.
     int DefaultCharset = 134;
+    // The lines the memo layout wrapped last: a memo split across pages
+    // keeps its remaining lines here between its parts.
+    rtl::TStringList WrappedLines;
 };
 
 // The engine state every object reads.
@@ -243,6 +264,12 @@ extern int DefaultPaperSize;
 // Set once the process-wide printer is made (synchronously, on first use).
 extern bool PrinterReady;
 
+// The surface text is measured on while reports are built: 96 dots per inch
+// whatever the output device, so line breaks never depend on the preview zoom
+// or the printer. It draws nothing. Its drawing state is reset with the
+// process state.
+gdi::Canvas& frMeasuringCanvas();
+
 // Process-wide objects of the layers above this one (the printer above; the
 // engine's shared parser and interpreter with their variables) register how
 // to reset themselves when they are first made.
@@ -270,6 +297,10 @@ public:
 
 // Evaluates through frEngineHooks().Calculate.
 rtl::TVariant frCalculate(const std::string& expression);
+
+// The display text of a bracketed expression, through
+// frEngineHooks().GetFormattedValue (or the plain value when unset).
+std::string frGetFormattedValue(const std::string& expression);
 
 // Date-time now, through the installed clock.
 double frNow();

@@ -1,5 +1,6 @@
 #include "report/model/memo_view.h"
 
+#include "platform/rtl/scoped_restore.h"
 #include "platform/rtl/sysutils.h"
 #include "report/core/process_state.h"
 #include "report/core/resource_strings.h"
@@ -63,12 +64,29 @@ TVariant TfrMemoView::CallMethod(const std::string& name, const TVariant& a1, co
 }
 
 void TfrMemoView::Paint(gdi::Canvas& canvas) {
+    if (const auto& paint = frEngineHooks().PaintMemo) {
+        paint(*this, canvas);
+        return;
+    }
     BeginPaint(canvas);
     ScaleForOutput();
     PaintFill();
-    if (frEngineHooks().DrawMemoText) frEngineHooks().DrawMemoText(*this);
     PaintFrame();
     RestoreGeometry();
+}
+
+void TfrMemoView::OutputToPage(rtl::TStream& stream) {
+    if (const auto& output = frEngineHooks().OutputMemoToPage) {
+        output(*this, stream);
+        return;
+    }
+    TfrView::OutputToPage(stream);
+}
+
+void TfrMemoView::ExportToFilter() {
+    TfrView::ExportToFilter();
+    rtl::ScopedRestore<bool> exporting(ExportMode, true);
+    Paint(frMeasuringCanvas());
 }
 
 int TfrMemoView::CalcHeight() {

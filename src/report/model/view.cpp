@@ -428,7 +428,7 @@ void TfrView::ExpandTag(std::string& text) {
         }
         if (depth > 0) break; // an unclosed bracket stays as written
         const std::string expression = text.substr(i + 1, j - i - 2);
-        const std::string value = frCalculate(expression).AsString();
+        const std::string value = frGetFormattedValue(expression);
         text.replace(i, j - i, value);
         i += value.size();
     }

@@ -104,7 +104,9 @@ public:
     // Sets the canvas, makes this the current object and applies BandAlign.
     void BeginPaint(gdi::Canvas& canvas);
     void CreateUniqueName();
-    // Replaces every [expression] in `text` with its value's text.
+    // Replaces every [expression] in `text` with its display text
+    // (frGetFormattedValue, by this object's display format), left to right;
+    // inserted text is not scanned again.
     void ExpandTag(std::string& text);
     // The band object of the designer's page under the view's top-left corner.
     TfrView* FindBandUnder();
