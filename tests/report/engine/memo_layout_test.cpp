@@ -421,6 +421,17 @@ TEST_F(MemoLayoutTest, NegativeLineSpacingNeverStacksLinesOrDividesByZero) {
     const auto calls = TextCalls(canvas);
     ASSERT_EQ(calls.size(), 4u);
     EXPECT_EQ(calls[1].y - calls[0].y, 1);
+
+    // One-pixel rules in a memo two billion pixels tall: only those the
+    // device can show are drawn.
+    memo->Height = 2000000000;
+    gdi::RecordingCanvas clipped(gdi::TextMetricsSource::Fonts);
+    clipped.SelectClipRect(gdi::TRect{0, 0, 300, 300});
+    memo->Paint(clipped);
+    int rules = 0;
+    for (const std::string& call : clipped.Calls()) rules += call.rfind("LineTo(", 0) == 0;
+    EXPECT_GT(rules, 250);
+    EXPECT_LE(rules, 300);
 }
 
 TEST_F(MemoLayoutTest, HeightsForTheBandEngine) {
@@ -580,6 +591,14 @@ TEST_F(MemoOutputTest, SuppressWritesNothingForARepeatedText) {
 
     memo->Flags &= static_cast<uint16_t>(~flSuppressRepeated);
     EXPECT_FALSE(Output(*memo).empty());
+
+    // The first pass of a two-pass build writes nothing but remembers.
+    memo->Flags |= flSuppressRepeated;
+    memo->LastPrintedText.clear();
+    frEngine().ScriptPass = true;
+    EXPECT_EQ(CalcMemoHeight(*memo), kAdvance + 2);
+    EXPECT_EQ(Show(memo->LastPrintedText), "B¶\r\n");
+    EXPECT_EQ(CalcMemoHeight(*memo), 0);
 }
 
 TEST_F(MemoOutputTest, CalcHeightPreparesTheTextOutputWritesIt) {
