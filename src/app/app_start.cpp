@@ -2,11 +2,12 @@
 
 #include "app/frm_print.h"
 #include "platform/gdi/font_substitution.h"
+#include "platform/settings/settings_store.h"
 #include "platform/text/cp936.h"
 #include "platform/ui/dialogs.h"
-#include "report/engine/expression_evaluator.h"
 #include "report/barcode/barcode_form.h"
 #include "report/barcode/barcode_view.h"
+#include "report/engine/expression_evaluator.h"
 #include "report/model/report.h"
 #include "report/output/printer_properties_form.h"
 #include "report/printer/printer.h"
@@ -18,6 +19,11 @@
 void InitializeApplication() {
     // Windows face names in windows and templates resolve through our table.
     gdi::InstallFontSubstitutions();
+    // Window placement and options are kept under a key fixed before the
+    // application sets its own title: made from the program's file name.
+    settings::SetSettingsKey(
+        QStringLiteral("Software\\Quorbel\\") +
+        settings::DefaultTitleFromProgram(QCoreApplication::applicationFilePath()));
     // Label templates hold barcode objects: the kind is known before any
     // template loads, and opens its own editor in the designer.
     frRegisterBarCodeView();
