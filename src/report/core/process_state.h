@@ -17,6 +17,7 @@
 #include <QImage>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -34,6 +35,7 @@ class Canvas;
 }
 
 class TfrBandRuntime;
+class TfrCompressor;
 class TfrMemoView;
 class TfrObject;
 class TfrPage;
@@ -141,6 +143,10 @@ TfrDictionaryHooks& frDictionaryHooks();
 // Hooks the graphical user interface installs (report_ui and the
 // application): boxes, dialogs and the event loop.
 
+// Results of modal windows as the hooks hand them back.
+constexpr int mrOk = 1;
+constexpr int mrCancel = 2;
+
 struct TfrGuiHooks {
     // A modal box with the error icon and an OK button.
     std::function<void(const std::string& text, const std::string& caption)> ShowError;
@@ -150,6 +156,19 @@ struct TfrGuiHooks {
     std::function<void()> ProcessMessages;
     // The progress window's label.
     std::function<void(const std::string& text)> SetProgressText;
+    // Runs a long operation (building, printing) inside the progress window,
+    // so the operator sees where it is and can stop it: Cancel, Esc or
+    // closing the window set report.CancelRequested, which the operation
+    // polls. Returns mrOk, or mrCancel after a cancel request; an
+    // exception from the operation is raised again once the window is down.
+    std::function<int(TfrReport& report, const std::string& caption,
+                      const std::function<void()>& operation)>
+        RunWithProgress;
+    // Opens a document, web address or program with the desktop's default
+    // action: what a link object on a prepared page points to.
+    std::function<void(const std::string& target)> ShellOpen;
+    // A modal question with Yes and No buttons; true for Yes.
+    std::function<bool(const std::string& text, const std::string& caption)> AskYesNo;
     // The clock, as a date-time (days since 1899-12-30); unset, the system
     // clock. Tests install a fixed one.
     std::function<double()> Now;
@@ -193,6 +212,9 @@ struct TfrDesignerEditorHooks {
     std::function<int(TfrReport& report)> ShowDesigner;
     // Writes the XML form of the template.
     std::function<void(TfrReport& report, rtl::TStream& stream)> WriteXmlTemplate;
+    // The designer, not as the main designer, on the report's one page: a
+    // prepared page being edited. True when it changed something.
+    std::function<bool(TfrReport& report)> EditPreparedPage;
 
     // Band look: the title tabs option and the hatch the band area is filled with.
     bool ShowBandTitles = true;
@@ -228,6 +250,11 @@ struct TfrEngineState {
     // The lines the memo layout wrapped last: a memo split across pages
     // keeps its remaining lines here between its parts.
     rtl::TStringList WrappedLines;
+
+    // The build's prepared page being filled (from 0) and the report that
+    // started the build: page events raised deep inside the build go to both.
+    int PageNo = 0;
+    TfrReport* MasterReport = nullptr;
 };
 
 // The engine state every object reads.
@@ -269,6 +296,13 @@ extern bool PrinterReady;
 // or the printer. It draws nothing. Its drawing state is reset with the
 // process state.
 gdi::Canvas& frMeasuringCanvas();
+
+// The compressor prepared-report files are packed and unpacked with
+// (engine/prepared_pages.cpp). One per process, as the file format has one
+// flag for it; the built-in one is inactive, so files are written unpacked.
+TfrCompressor& PageCompressor();
+// Replaces it (a reset brings back the built-in one).
+void SetPageCompressor(std::unique_ptr<TfrCompressor> compressor);
 
 // Process-wide objects of the layers above this one (the printer above; the
 // engine's shared parser and interpreter with their variables) register how

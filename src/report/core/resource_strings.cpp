@@ -162,6 +162,20 @@ const Row kStrings[] = {
     {55341, "放大倍数必须大于0且不超过1000"},
     {55342, "旋转角度必须是0、90、180或270"},
     {55343, "条码值为0，不打印条码"},
+    // Prepared pages and prepared-report files.
+    {55306, "保存变动"},
+    {55324, "预备报表文件已损坏"},
+    {55325, "预备报表文件经过压缩，本程序无法读取"},
+    {55326, "旧格式预备报表中的页面图片无法转换"},
+    // Progress and password dialogs.
+    {55000, "确认"},
+    {55001, "取消"},
+    {55203, "正在准备报表"},
+    {55205, "正在处理页:"},
+    {55208, "正在打印页:"},
+    {55653, "Password"},
+    {55654, "Enter password for opening report"},
+    {55655, "Retype password for validate"},
 };
 
 const std::unordered_map<int, std::string>& Table() {

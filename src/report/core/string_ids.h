@@ -63,3 +63,19 @@ constexpr int frsBarCodeEmpty = 55340;
 constexpr int frsBarCodeBadZoom = 55341;
 constexpr int frsBarCodeBadRotation = 55342;
 constexpr int frsBarCodeZero = 55343;
+
+// Prepared pages and prepared-report files.
+constexpr int frsSaveChanges = 55306;
+constexpr int frsPreparedFileDamaged = 55324;
+constexpr int frsPreparedFileCompressed = 55325;
+constexpr int frsPreparedPictureUnreadable = 55326;
+
+// Progress and password dialogs.
+constexpr int frsConfirm = 55000;
+constexpr int frsCancel = 55001;
+constexpr int frsPreparingReport = 55203;
+constexpr int frsProcessingPage = 55205;
+constexpr int frsPrintingPage = 55208;
+constexpr int frsPasswordCaption = 55653;
+constexpr int frsPasswordPrompt = 55654;
+constexpr int frsPasswordRetype = 55655;

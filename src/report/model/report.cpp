@@ -72,7 +72,8 @@ void SetCurReport(TfrReport* report) {
 }
 
 TfrReport::TfrReport()
-    : Pages(std::make_unique<TfrPages>(*this)), Dictionary(std::make_unique<TfrDataDictionary>()) {
+    : Pages(std::make_unique<TfrPages>(*this)), PreparedPages(frNewPreparedPages(*this)),
+      Dictionary(std::make_unique<TfrDataDictionary>()) {
     ClearInfo();
 }
 
@@ -152,10 +153,13 @@ TfrLoadResult TfrReport::LoadTemplateStream(rtl::TStream& stream) {
     engine.LoadError = false;
     engine.LoadErrorMessage.clear();
 
-    const TfrLoadResult body = ReadTemplateBody(stream, true);
-    if (body != TfrLoadResult::Loaded) return body;
+    std::string missing;
+    const TfrLoadResult body = ReadTemplateParts(stream, true, {}, missing);
+    if (body != TfrLoadResult::Loaded && body != TfrLoadResult::MissingComponents) return body;
 
-    // A template kept in memory (the form's own copy) is trusted as it is.
+    // A template kept in memory (the form's own copy) is trusted as it is. A
+    // template from a file asks first, also when parts of it could not be
+    // made: a refused password loads nothing and names nothing.
     if (InfoProtected != 0 && !dynamic_cast<rtl::TMemoryStream*>(&stream)) {
         std::string typed;
         const bool confirmed = frGuiHooks().AskPassword && frGuiHooks().AskPassword(typed);
@@ -166,21 +170,42 @@ TfrLoadResult TfrReport::LoadTemplateStream(rtl::TStream& stream) {
             return TfrLoadResult::PasswordRejected;
         }
     }
-    return TfrLoadResult::Loaded;
+    if (body == TfrLoadResult::MissingComponents) ShowError(NonPluggedComponentsMessage(missing));
+    return body;
 }
 
 TfrLoadResult TfrReport::ReadTemplateBody(rtl::TStream& stream, bool withInfo,
                                           const std::function<void(rtl::TStream&)>& header) {
+    std::string missing;
+    const TfrLoadResult result = ReadTemplateParts(stream, withInfo, header, missing);
+    if (result == TfrLoadResult::MissingComponents) ShowError(NonPluggedComponentsMessage(missing));
+    return result;
+}
+
+TfrLoadResult TfrReport::ReadTemplateParts(rtl::TStream& stream, bool withInfo,
+                                           const std::function<void(rtl::TStream&)>& header,
+                                           std::string& missing) {
     try {
         if (header) header(stream);
-        Pages->LoadFromStream(stream);
-        if (withInfo && stream.Remaining() > 0)
-            ReadInfo(stream);
-        else
+        try {
+            Pages->LoadFromStream(stream);
+        } catch (const EClassNotFound& e) {
+            missing = e.what();
+        }
+        if (withInfo && stream.Remaining() > 0) {
+            try {
+                // Read also after unknown classes: it says whether to ask for a password.
+                ReadInfo(stream);
+            } catch (const rtl::EStreamError&) {
+                // After records that could not be skipped the rest may be
+                // anything: such a template loads as before, without its
+                // information. Otherwise the file is unreadable.
+                if (missing.empty()) throw;
+                ClearInfo();
+            }
+        } else {
             ClearInfo();
-    } catch (const EClassNotFound& e) {
-        ShowError(NonPluggedComponentsMessage(e.what()));
-        return TfrLoadResult::MissingComponents;
+        }
     } catch (const rtl::EStreamError&) {
         // Stream and format failures only: anything else (no memory, a
         // missing engine part) is not the file's fault and propagates.
@@ -188,7 +213,7 @@ TfrLoadResult TfrReport::ReadTemplateBody(rtl::TStream& stream, bool withInfo,
         ResetToEmptyPage();
         return TfrLoadResult::FormatError;
     }
-    return TfrLoadResult::Loaded;
+    return missing.empty() ? TfrLoadResult::Loaded : TfrLoadResult::MissingComponents;
 }
 
 void TfrReport::SaveTemplateStream(rtl::TStream& stream) {

@@ -17,8 +17,17 @@
 
 class TfrBand;
 class TfrDataset;
+class TfrEMFPages;
 class TfrPreview;
 class TfrView;
+
+// The built pages live in the engine (engine/prepared_pages.h), above this
+// folder: the report holds them through a deleter and a maker defined there.
+struct TfrEMFPagesDeleter {
+    void operator()(TfrEMFPages* pages) const;
+};
+using TfrEMFPagesPtr = std::unique_ptr<TfrEMFPages, TfrEMFPagesDeleter>;
+TfrEMFPagesPtr frNewPreparedPages(TfrReport& report);
 
 enum class TfrReportType { rtSimple, rtMultiple };
 
@@ -94,7 +103,19 @@ public:
     // Without an installed designer: 2 (cancel), nothing shown.
     int OpenDesigner();
 
+    // Prepared-report files (".frp"; engine/prepared_pages.cpp). Loading
+    // raises rtl::EStreamError (EPreparedFileError for a damaged, packed or
+    // unknown-kind file) and then changes nothing; a loaded report cannot be
+    // rebuilt. Saving writes a temporary file beside the target and renames
+    // it over the target, so a failure leaves the old file as it was.
+    void LoadPreparedFile(const std::string& fileName);
+    void SavePreparedFile(const std::string& fileName);
+    // A built page in the designer; nothing without an installed one. The
+    // template is kept aside meanwhile and restored afterwards.
+    void EditPreparedPage(int pageIndex);
+
     std::unique_ptr<TfrPages> Pages;
+    TfrEMFPagesPtr PreparedPages;
     std::unique_ptr<TfrDataDictionary> Dictionary;
     TfrDataset* Dataset = nullptr; // not owned
     bool GrayedButtons = false;
@@ -169,6 +190,11 @@ public:
                                    const std::function<void(rtl::TStream&)>& header = {});
 
 private:
+    // ReadTemplateBody without the message for unknown classes: their names
+    // come back in `missing` (each followed by a CR).
+    TfrLoadResult ReadTemplateParts(rtl::TStream& stream, bool withInfo,
+                                    const std::function<void(rtl::TStream&)>& header,
+                                    std::string& missing);
     void ReadInfo(rtl::TStream& stream);
     void WriteInfo(rtl::TStream& stream);
     void ResetToEmptyPage();
