@@ -9,12 +9,34 @@
 #include "report/barcode/barcode_view.h"
 #include "report/engine/expression_evaluator.h"
 #include "report/model/report.h"
+#include "report/output/passw_form.h"
 #include "report/output/printer_properties_form.h"
+#include "report/output/progress_form.h"
 #include "report/printer/printer.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace {
+
+// What a link object on a prepared page names: a web address (with its
+// scheme, or starting "www.") or a document or program on this machine.
+void OpenLinkTarget(const std::string& target) {
+    const QString text = text::Cp936ToQString(target).trimmed();
+    const QUrl url(text, QUrl::StrictMode);
+    if (url.isValid() && url.scheme().size() > 1)
+        QDesktopServices::openUrl(url);
+    else if (text.startsWith(QLatin1String("www."), Qt::CaseInsensitive))
+        QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + text));
+    else
+        ui::ShellOpen(text);
+}
+
+} // namespace
 
 void InitializeApplication() {
     // Windows face names in windows and templates resolve through our table.
@@ -36,6 +58,16 @@ void InitializeApplication() {
     frGuiHooks().ShowError = [](const std::string& text, const std::string& caption) {
         ui::ShowMessage(QApplication::activeWindow(), ui::MsgKind::Error,
                         text::Cp936ToQString(text), text::Cp936ToQString(caption));
+    };
+    // Long operations run inside the progress window; a protected template
+    // asks for its password.
+    InstallProgressForm();
+    InstallPasswordForm();
+    frGuiHooks().ShellOpen = OpenLinkTarget;
+    frGuiHooks().AskYesNo = [](const std::string& text, const std::string& caption) {
+        return QMessageBox::question(QApplication::activeWindow(), text::Cp936ToQString(caption),
+                                     text::Cp936ToQString(text),
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
     // Only the name: a display name would make the window system append it to
     // every window and message-box caption.
