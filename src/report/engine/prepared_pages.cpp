@@ -396,6 +396,10 @@ void TfrEMFPages::DrawPage(int index, gdi::Canvas& canvas, const gdi::TRect& tar
     const double ky = (static_cast<double>(target.Bottom) - target.Top) / paper.PageHeight;
     for (const auto& object : info.Page->Objects) {
         TfrView& view = *object;
+        // Bands have only a designer look (hatch, columns, title tab): the
+        // build never puts one on a page, and on a page read from a file or
+        // edited in the designer they have nothing to show.
+        if (view.TypeCode == gtBand) continue;
         if (!FitsForPainting(view, kx, ky, target.Left, target.Top)) continue;
         if (!printing && !metafile) {
             // Off-canvas objects are not painted at all: the preview draws

@@ -105,7 +105,8 @@ int TfrProgressForm::RunWithProgress(TfrReport* report) {
     show();
     activateWindow();
     // The work starts once the window is up, from its own event loop.
-    QMetaObject::invokeMethod(this, [this] { RunAction(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { RunAction(); }, Qt::QueuedConnection);
     loop.exec();
     loop_ = nullptr;
     // The report may go once the work is done; nothing here refers to it later.

@@ -6,6 +6,7 @@
 #include "platform/gdi/recording_canvas.h"
 #include "report/core/resource_strings.h"
 #include "report/core/string_ids.h"
+#include "report/model/band_view.h"
 #include "report/model/gauge_view.h"
 #include "report/model/line_view.h"
 #include "report/model/picture_view.h"
@@ -485,6 +486,12 @@ TEST_F(PreparedPages, PagesWithoutPaperOrWithHostileGeometryPaintNothingOfIt) {
     EXPECT_TRUE(canvas.Calls().empty());
 
     auto& page = AddPage(report);
+    report.PreparedPages->MaterializePage(1);
+    // A band has only a designer look; these columns would never end.
+    auto& band = static_cast<TfrBandView&>(AddLive(page, gtBand, "Band", 0, 0, 100, 20));
+    band.Columns = 2000000000;
+    report.PreparedPages->StorePageObjects(1);
+    page.Page.reset();
     page.Stream->WriteBytes(LineRecord("Huge", 2000000000, 0, 2000000000, 0).str());
     page.Stream->WriteBytes(LineRecord("Fine", 0, 0, 10, 0).str());
     page.Visible = true;
