@@ -236,17 +236,50 @@ bool InRange(double value, double limit) {
     return std::isfinite(value) && std::fabs(value) <= limit;
 }
 
+// How far a page's limits and objects reach, in report units. Alignment
+// inside the band moves an object by sums of such values (the page's limits,
+// a neighbour's edge), so they bound where an aligned object can end up.
+class PageReach {
+public:
+    // The live page's limits come from its margins and printer page.
+    explicit PageReach(const TfrPage& page) {
+        const PrinterPageInfo& p = page.PrinterInfo;
+        const gdi::TRect& m = page.Margins;
+        const auto abs = [](double v) { return std::fabs(v); };
+        for (double v : {abs(m.Left), abs(m.Top), abs(m.Right) + abs(p.PageWidth),
+                         abs(m.Bottom) + abs(p.PageHeight), abs(p.OffsetX) + abs(p.PrintableWidth),
+                         abs(p.OffsetY) + abs(p.PrintableHeight)})
+            reach_ = std::max(reach_, v);
+    }
+    void Add(const TfrView& v) {
+        reach_ = std::max({reach_, std::fabs(v.Left) + std::fabs(v.Width),
+                           std::fabs(v.Top) + std::fabs(v.Height)});
+    }
+    double Value() const { return reach_; }
+
+private:
+    double reach_ = 0;
+};
+
 // Whether the view's geometry at this scale stays within what a device and
-// the view's own integer arithmetic can take. Damaged or hostile values are
-// not painted.
-bool FitsForPainting(const TfrView& v, double kx, double ky, double shiftX, double shiftY) {
-    const double left = v.Left, top = v.Top, width = v.Width, height = v.Height;
+// the view's own integer arithmetic (edges, gaps, pen widths, alignment)
+// can take. Damaged or hostile values are not painted.
+bool FitsForPainting(const TfrView& v, double kx, double ky, double shiftX, double shiftY,
+                     const PageReach& page) {
     const double limit = kMaxDeviceCoordinate;
+    if (!InRange(shiftX, limit) || !InRange(shiftY, limit)) return false;
+    if (v.BandAlign != baNone) {
+        // Aligned, the object may land anywhere the page reaches.
+        const double reach = 4 * page.Value();
+        if (!InRange(reach, limit) || !InRange(reach * kx, limit) || !InRange(reach * ky, limit))
+            return false;
+    }
+    const double left = v.Left, top = v.Top, width = v.Width, height = v.Height;
     return InRange(left, limit) && InRange(top, limit) && InRange(width, limit) &&
-           InRange(height, limit) && InRange(shiftX, limit) && InRange(shiftY, limit) &&
-           InRange(left * kx, limit) && InRange(top * ky, limit) && InRange(width * kx, limit) &&
-           InRange(height * ky, limit) && InRange(left * kx + shiftX, limit) &&
-           InRange(top * ky + shiftY, limit) && InRange((left + width) * kx + shiftX, limit) &&
+           InRange(height, limit) && InRange(left * kx, limit) && InRange(top * ky, limit) &&
+           InRange(width * kx, limit) && InRange(height * ky, limit) &&
+           InRange(left * kx + shiftX, limit) && InRange(top * ky + shiftY, limit) &&
+           InRange((left + width) * kx + shiftX, limit) &&
            InRange((top + height) * ky + shiftY, limit) && InRange(v.GapX * kx, limit) &&
            InRange(v.GapY * ky, limit) && InRange(v.FrameWidth * kx, kMaxFramePixels) &&
            InRange(v.FrameWidth * ky, kMaxFramePixels);
@@ -345,16 +378,19 @@ void TfrEMFPages::MaterializePage(int index) {
     const int version = stream.ReadByte();
     rtl::ScopedRestore<int> keepVersion(frEngine().Version, version);
     std::unique_ptr<gdi::RecordingCanvas> scratch;
+    PageReach reach(*page);
     while (stream.Remaining() > 0) {
         std::unique_ptr<TfrView> view = ReadPreparedRecord(stream, version);
         // An auto-sized text settles its width when it is first painted.
         auto* memo = dynamic_cast<TfrMemoView*>(view.get());
+        reach.Add(*view);
         if (memo && (memo->Flags & flAutoSize) &&
-            FitsForPainting(*memo, memo->ZoomX, memo->ZoomY, memo->ShiftX, memo->ShiftY)) {
+            FitsForPainting(*memo, memo->ZoomX, memo->ZoomY, memo->ShiftX, memo->ShiftY, reach)) {
             if (!scratch)
                 scratch = std::make_unique<gdi::RecordingCanvas>(gdi::TextMetricsSource::Fonts);
             memo->Paint(*scratch);
             scratch->Clear();
+            reach.Add(*memo);
         }
         page->AddObject(std::move(view));
     }
@@ -394,13 +430,15 @@ void TfrEMFPages::DrawPage(int index, gdi::Canvas& canvas, const gdi::TRect& tar
     if (paper.PageWidth <= 0 || paper.PageHeight <= 0) return;
     const double kx = (static_cast<double>(target.Right) - target.Left) / paper.PageWidth;
     const double ky = (static_cast<double>(target.Bottom) - target.Top) / paper.PageHeight;
+    PageReach reach(*info.Page);
+    for (const auto& object : info.Page->Objects) reach.Add(*object);
     for (const auto& object : info.Page->Objects) {
         TfrView& view = *object;
         // Bands have only a designer look (hatch, columns, title tab): the
         // build never puts one on a page, and on a page read from a file or
         // edited in the designer they have nothing to show.
         if (view.TypeCode == gtBand) continue;
-        if (!FitsForPainting(view, kx, ky, target.Left, target.Top)) continue;
+        if (!FitsForPainting(view, kx, ky, target.Left, target.Top, reach)) continue;
         if (!printing && !metafile) {
             // Off-canvas objects are not painted at all: the preview draws
             // only what the window shows.
@@ -417,6 +455,8 @@ void TfrEMFPages::DrawPage(int index, gdi::Canvas& canvas, const gdi::TRect& tar
         view.ShiftY = target.Top;
         view.PrinterOutput = printing;
         view.Paint(canvas);
+        // Alignment moved it for good: later neighbours reach as far.
+        reach.Add(view);
     }
 }
 

@@ -498,6 +498,21 @@ TEST_F(PreparedPages, PagesWithoutPaperOrWithHostileGeometryPaintNothingOfIt) {
     report.PreparedPages->DrawPage(1, canvas, gdi::TRect{0, 0, 916, 916});
     ASSERT_EQ(canvas.Calls().size(), 1u);
     EXPECT_THAT(canvas.Calls()[0], StartsWith("LineTo(10,0)"));
+
+    // Aligned to a right margin no page can have: its limit is out of reach.
+    TfrPage farMargins(kCustomPaper, 2540, 2540, -1, 0);
+    farMargins.Margins = gdi::TRect{0, 0, -2147483000, 0};
+    report.PreparedPages->AppendPage(farMargins);
+    PreparedPageInfo& far = report.PreparedPages->PageAt(2);
+    report.PreparedPages->MaterializePage(2);
+    TfrView& aligned = AddLive(far, gtMemo, "Right", 0, 0, 10, 10);
+    aligned.BandAlign = baRight;
+    aligned.FillColor = gdi::clRed;
+    report.PreparedPages->StorePageObjects(2);
+    far.Visible = true;
+    canvas.Clear();
+    report.PreparedPages->DrawPage(2, canvas, gdi::TRect{0, 0, 916, 916});
+    EXPECT_TRUE(canvas.Calls().empty());
 }
 
 // ---------------------------------------------------------------------------
