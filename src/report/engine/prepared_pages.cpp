@@ -42,6 +42,10 @@ constexpr int kNewestRecordVersion = 25;
 constexpr int64_t kBlockHeadBytes = 4 + 2 + 4 + 4 + 1 + 4 + 1 + 16;
 constexpr int64_t kOldBlockHeadBytes = 4 + 2 + 4 + 4 + 1 + 1;
 
+// Paper sizes in tenths of a millimetre: no sheet or roll is longer than
+// 100 metres, and the printer layer compares sizes by subtracting them.
+constexpr int32_t kMaxPaperTenths = 1000000;
+
 // Device coordinates beyond this reach no canvas, and staying below it keeps
 // the objects' own integer arithmetic (edges, gaps, pen widths) in range.
 constexpr double kMaxDeviceCoordinate = 1 << 29;
@@ -109,6 +113,13 @@ int64_t CheckBlockEnd(rtl::TStream& stream, int64_t end, int pageNumber) {
     return end;
 }
 
+void CheckPaper(const PreparedPageInfo& page, int pageNumber) {
+    const auto fits = [](int32_t tenths) { return tenths >= 0 && tenths <= kMaxPaperTenths; };
+    if (!fits(page.PaperWidth) || !fits(page.PaperHeight))
+        Damaged(PageText(pageNumber) + ": paper " + std::to_string(page.PaperWidth) + " x " +
+                std::to_string(page.PaperHeight));
+}
+
 int32_t CheckPageCount(rtl::TStream& stream, int32_t count, int64_t blockBytes) {
     if (count < 0 || count > stream.Remaining() / blockBytes)
         Damaged("page count " + std::to_string(count));
@@ -143,6 +154,7 @@ void ReadCurrentLayout(rtl::TStream& stream, int version, bool packed, FileConte
         page->PaperWidth = stream.ReadInt32();
         page->PaperHeight = stream.ReadInt32();
         page->Orientation = stream.ReadByte();
+        CheckPaper(*page, pageNumber);
         page->Bin = print::kDefaultBin;
         if (binAndMargins) page->Bin = stream.ReadInt32();
         page->UseMargins = stream.ReadByte() != 0;
@@ -193,6 +205,7 @@ void ReadPictureLayout(rtl::TStream& stream, FileContent& file) {
         page->Orientation = stream.ReadByte();
         page->UseMargins = stream.ReadByte() != 0;
         page->Bin = print::kDefaultBin;
+        CheckPaper(*page, pageNumber);
         PendingPicture picture;
         picture.Bytes =
             stream.ReadBytes(CheckBlockEnd(stream, end, pageNumber) - stream.Position());
@@ -275,6 +288,14 @@ bool FitsForPainting(const TfrView& v, double kx, double ky, double shiftX, doub
             return false;
     }
     const double left = v.Left, top = v.Top, width = v.Width, height = v.Height;
+    if (const auto* picture = dynamic_cast<const TfrPictureView*>(&v)) {
+        // The image is placed by its own size, scaled (or kept in proportion).
+        const double iw = picture->Picture.Width(), ih = picture->Picture.Height();
+        if (!InRange(iw * kx, limit) || !InRange(ih * ky, limit)) return false;
+        if (iw > 0 && ih > 0 &&
+            (!InRange(height * ky * iw / ih, limit) || !InRange(width * kx * ih / iw, limit)))
+            return false;
+    }
     return InRange(left, limit) && InRange(top, limit) && InRange(width, limit) &&
            InRange(height, limit) && InRange(left * kx, limit) && InRange(top * ky, limit) &&
            InRange(width * kx, limit) && InRange(height * ky, limit) &&

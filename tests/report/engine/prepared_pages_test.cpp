@@ -295,6 +295,12 @@ TEST_F(PreparedPages, DamagedFilesAreRefusedAndTheListStaysAsItWas) {
     pictureOut.u16(5).u16(0).i32(1).i32(0).u16(0).i32(0).lines({}).u16(0).str("").i32(2).i32(1);
     pictureOut.u8(0).u8(1).u8(0).i32(5000);
 
+    Bytes negativePaper; // the printer layer compares sizes by subtracting them
+    negativePaper.u8(25).u8(0).str("p").i32(1);
+    BlockFields negative;
+    negative.width = -2147483248;
+    AddBlock(negativePaper, good, negative);
+    negativePaper.u8(88);
     Bytes packedFile; // packed, and the built-in compressor cannot unpack
     packedFile.u8(25).u8(1).str("p").i32(1);
     AddBlock(packedFile, "Zpacked");
@@ -319,6 +325,7 @@ TEST_F(PreparedPages, DamagedFilesAreRefusedAndTheListStaysAsItWas) {
         {"truncated record", withPage(good.substr(0, good.size() - 3)), damaged},
         {"picture data past its page", withPage(pictureOut), damaged},
         {"no generator byte", withPage(good, 1, false), damaged},
+        {"negative paper width", negativePaper, damaged},
         {"unregistered class", withPage(Bytes().u8(25).u8(gtAddIn).str("TfrNoSuchView").str("X")),
          NonPluggedComponentsMessage("TfrNoSuchView\r")},
         {"packed pages", packedFile, LoadResourceString(frsPreparedFileCompressed)},
@@ -512,6 +519,24 @@ TEST_F(PreparedPages, PagesWithoutPaperOrWithHostileGeometryPaintNothingOfIt) {
     far.Visible = true;
     canvas.Clear();
     report.PreparedPages->DrawPage(2, canvas, gdi::TRect{0, 0, 916, 916});
+    EXPECT_TRUE(canvas.Calls().empty());
+
+    // A picture placed by its own size, when that size is a metafile frame
+    // of thousands of kilometres.
+    Bytes frame;
+    frame.i32(1).i32(88).i32(0).i32(0).i32(0).i32(0).i32(0).i32(0).i32(0x7FFFFFFF).i32(2540);
+    std::string emf = frame.str() + EmfBytes().substr(frame.str().size());
+    report.PreparedPages->AppendPage(TfrPage(kCustomPaper, 2540, 2540, -1, 0));
+    PreparedPageInfo& pictured = report.PreparedPages->PageAt(3);
+    report.PreparedPages->MaterializePage(3);
+    auto& picture = static_cast<TfrPictureView&>(AddLive(pictured, gtPicture, "P", 0, 0, 10, 10));
+    picture.Picture.LoadFromBytes(TfrPictureKind::Metafile, emf);
+    ASSERT_GT(picture.Picture.Width(), 80000000);
+    picture.Flags = 0; // not stretched: its own size counts
+    picture.FrameTyp = frftLeft | frftTop;
+    pictured.Visible = true;
+    canvas.Clear();
+    report.PreparedPages->DrawPage(3, canvas, gdi::TRect{0, 0, 916 * 30, 916 * 30});
     EXPECT_TRUE(canvas.Calls().empty());
 }
 
