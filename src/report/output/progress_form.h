@@ -57,7 +57,7 @@ private:
 };
 
 // The process-wide progress window, made on first use (a QApplication must
-// exist) and freed with the application.
+// exist) and freed when the application object goes.
 TfrProgressForm& ProgressWindow();
 
 // Installs the window behind the report's hooks: RunWithProgress,

@@ -29,7 +29,9 @@ void EnsureApp() {
     static int argc = 1;
     static char name[] = "report_ui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
+    // Never destroyed: a static one would go after the window system's own
+    // statics, and its windows and input devices with it.
+    new QApplication(argc, argv);
 }
 
 QString Q(const char* utf8) {
