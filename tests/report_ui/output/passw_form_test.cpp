@@ -103,7 +103,7 @@ std::string ProtectedTemplateFile() {
     // Same length, so every stored end position stays right.
     const std::string registered = "TfrTestGaugeView";
     content.replace(content.find(registered), registered.size(), "TfrMissingView01");
-    const std::string path = std::string(TEST_OUTPUT_DIR) + "/protected.frf";
+    const std::string path = std::string(TEST_OUTPUT_DIR) + "/passw_form_protected.frf";
     rtl::TMemoryStream file;
     file.WriteBytes(content);
     file.SaveToFile(path);
