@@ -465,7 +465,9 @@ TEST(MainWindowCompanions, TheBarcodeComponentBringsTheBarcodeKindIn) {
         auto made = CreateObject(gtAddIn, "TfrBarCodeView");
         EXPECT_NE(dynamic_cast<TfrBarCodeView*>(made.get()), nullptr);
     }
-    frResetProcessState();
+    // The engine error path the window left behind; the start-up hooks stay.
+    frEngine().LoadError = false;
+    frEngine().LoadErrorMessage.clear();
 }
 
 TEST_F(MainWindowTest, BrowseDemoAndExit) {
