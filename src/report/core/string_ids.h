@@ -42,6 +42,28 @@ constexpr int frsUnbalancedParentheses = 55445; // a call whose parentheses do n
 constexpr int frsNestedTooDeeply = 55446;       // evaluations nested beyond the limit
 constexpr int frsCircularReference = 55447;     // followed by a blank and the name in quotes
 
+// The script compiler's messages (its syntax errors and limits) and the
+// script runner's step limit.
+constexpr int frsNeedSemicolonOrEnd = 55500;
+constexpr int frsNeedThen = 55501;
+constexpr int frsNeedSemicolonOrUntil = 55502;
+constexpr int frsNeedDo = 55503;
+constexpr int frsNeedTo = 55504;
+constexpr int frsGotoLabelNotNumber = 55505;
+constexpr int frsNeedAssignment = 55506;
+constexpr int frsNeedCloseParenthesis = 55507;
+constexpr int frsNeedCloseBracket = 55508;
+constexpr int frsNeedCommaOrParenthesis = 55509;
+constexpr int frsNeedExpression = 55510; // where an operand should start
+constexpr int frsNeedQuote = 55511;      // a quoted text not closed on its line
+constexpr int frsNeedVariable = 55512;   // FOR without its variable
+constexpr int frsScriptTooLong = 55513;  // beyond the compiler's buffer
+constexpr int frsTooManyLabels = 55514;
+constexpr int frsLabelTooLong = 55515;
+constexpr int frsUndefinedLabel = 55516;  // %s: the label's digits
+constexpr int frsScriptTooDeep = 55517;   // nesting beyond the compiler's limit
+constexpr int frsScriptStepLimit = 55518; // %s: the limit; raised while running
+
 // Texts every dialog shares.
 constexpr int frsOkButton = 55000;
 constexpr int frsCancelButton = 55001;
