@@ -2,6 +2,9 @@
 
 #include "platform/text/cp936.h"
 
+#include <charconv>
+#include <fstream>
+#include <stdexcept>
 #include <unordered_map>
 
 namespace {
@@ -14,7 +17,130 @@ struct Row {
 };
 
 const Row kStrings[] = {
-    // Printer and paper names.
+    // Texts every dialog shares.
+    {55006, "确认"},
+    // Display formats: category names, the format dialog's rows, and the
+    // date, time and boolean patterns by format index.
+    {55150, "[无]"},
+    {55155, "1234,5"},
+    {55156, "1234,50"},
+    {55157, "1 234,5"},
+    {55158, "1 234,50"},
+    {55159, "自定义"},
+    {55160, "98.11.15"},
+    {55161, "1998.11.15"},
+    {55162, "1998年11月15日"},
+    {55163, "1998年11月15日"},
+    {55164, "自定义"},
+    {55165, "02:43:35"},
+    {55166, "2:43:35"},
+    {55167, "02:43"},
+    {55168, "2:43"},
+    {55169, "自定义"},
+    {55170, "0;1"},
+    {55171, "否;是"},
+    {55172, "_;x"},
+    {55173, "假;真"},
+    {55174, "自定义"},
+    {55175, "yy.mm.dd"},
+    {55176, "yyyy.mm.dd"},
+    {55177, "yyyy''年''mm''月''dd''日''"},
+    {55178, "dddddd"},
+    {55179, "hh:nn:ss"},
+    {55180, "h:nn:ss"},
+    {55181, "hh:nn"},
+    {55182, "h:nn"},
+    // Building a report: errors and progress.
+    {55199, "从"},
+    {55200, "计算时发生错误"},
+    {55201, "报表:"},
+    {55202, "对象:"},
+    {55204, "进行第一次处理:"},
+    // Prepared pages.
+    {55348, "所有函数"},
+    {55349, "求整"},
+    {55350, "日期/时间"},
+    {55351, "字符串"},
+    {55352, "其它"},
+    {55353, "数学"},
+    {55354, "逻辑"},
+    {55355, "解释器"},
+    {55360, "AVG(<Expression> [,BandName [,1]])/计算给定行的[BandName]上 <Expression>的平均值. "
+            "如果用[1]参数,则计算亦包含非可见行的."},
+    {55361, "COUNT(<BandName>)/返回给定<BandName>上的数据行数. "},
+    {55362, "DAYOF(<Date>)/返回<Date>的日期数(1..31)."},
+    {55363, "FORMATDATETIME(<Fmt>, <DateTime>)/按<Fmt>转换 <DateTime> 值为字符串."},
+    {55364, "FORMATFLOAT(<Fmt>, <Numeric>)/按<Fmt>转换<Numeric>值为字符串."},
+    {55365, "INPUT(<Caption> [,Default])/显示带编辑的对话框，标题为 <Caption>. "
+            "如设置了[Default],则把该值放入编辑框里. 当用户按[确认]按钮，则返回输入字符串."},
+    {55366, "LENGTH(<String>)/返回<String>的长度."},
+    {55367, "LOWERCASE(<String>)/转换<String>为小写."},
+    {55368, "MAX(<Expression> [,BandName [,1]])/计算[BandName]上<Expression>最大值. "
+            "若使用[1]参数,则计算包括非可见行."},
+    {55369, "MIN(<Expression> [,BandName [,1]])/计算[BandName]上<Expression>最小值. "
+            "若使用[1]参数,则计算包括非可见行."},
+    {55370, "MONTHOF(<Date>)/返回<Date>月值(1..12)."},
+    {55371, "NAMECASE(<String>)/转换<String>符号为小写,\"首字符大写."},
+    {55372, "STRTODATE(<String>)/转换<String>为日期型."},
+    {55373, "STRTOTIME(<String>)/转换<String>为时间型."},
+    {55374, "SUM(<Expression> [,BandName [,1]])/计算[BandName]上<Expression>的和. "
+            "若使用[1]参数,则计算包括非可见行."},
+    {55375, "TRIM(<String>)/返回去掉<String>前后空格的字符串 "},
+    {55376, "UPPERCASE(<String>)/转换<String> 为大写."},
+    {55377, "YEAROF(<Date>)/返回<Date>年部分."},
+    {55378, "IF(<Expression>, <Value1>, <Value2>)/如表达式<Expression> 为真，返回 <Value1>; "
+            "否则，返回 <Value1>"},
+    {55379, "COPY(<String>, <From>, <Count>)/返回<string>的子串."},
+    {55380, "<Value1> MOD <Value2>/返回模运算."},
+    {55381, "STR(<Value>)/转换数值<Value>为字符串."},
+    {55382, "NOT <Value>/逻辑 'NOT'."},
+    {55383, "<Value1> AND <Value2>/逻辑 'AND'."},
+    {55384, "<Value1> OR <Value2>/逻辑 'OR'."},
+    {55385, "ROUND(<Value>)/返回 <Value>取整舍入."},
+    {55386, "FRAC(<Value>)/返回<Value>小数部分."},
+    {55387, "INT(<Value>)/返回<Value>整数部分."},
+    {55388, "TRUE/逻辑 'TRUE'."},
+    {55389, "FALSE/逻辑 'FALSE'."},
+    {55390, "PAGE#/返回当前页数."},
+    {55391, "DATE/返回当前日期."},
+    {55392, "TIME/返回当前时间."},
+    {55393, "LINE#/返回数据行数(从分组起始位置起)."},
+    {55394, "LINETHROUGH#/返回数据行数(从报表起始位置起)."},
+    {55395, "COLUMN#/返回当前栏目数."},
+    {55396, "TOTALPAGES/报表总页数."},
+    {55397, "MROK/对话框常量."},
+    {55398, "MRCANCEL/对话框常量."},
+    {55399, "CURY/返回当前Band显示的'Y'向(象素)坐标 "},
+    {55400, "FREESPACE/返回剩余页面空象素."},
+    {55401, "FINALPASS/若是最后扫描返回True."},
+    {55402, "PAGEHEIGHT/页高度象素."},
+    {55403, "PAGEWIDTH/页宽度象素."},
+    {55404, "PROGRESS/显示在进程窗口的进程值."},
+    {55405, "MODALRESULT/赋非零值导致关闭对话框."},
+    {55406, "STOPREPORT/停止报表处理."},
+    {55407, "NEWPAGE/开始新页."},
+    {55408, "NEWCOLUMN/开始新栏目."},
+    {55409, "SHOWBAND(<BandName>)/显示<BandName>."},
+    {55410, "INC(<Value>)/递增 <Value>."},
+    {55411, "DEC(<Value>)/递减 <Value>."},
+    {55412, "MAXNUM(<Value1>, <Value2>)/返回最大值."},
+    {55413, "MINNUM(<Value1>, <Value2>)/返回最小值."},
+    {55414, "POS(<SubString>, <String>)/返回子字符串在给定字符串中的位置."},
+    {55415, "MESSAGEBOX(<Text>, <Title>, <Buttons>)/显示以<Text>,<Title>标准对话框,按钮<Buttons>."},
+    {55416, "FORMATTEXT(<Mask>, <String>)/以<Mask>格式化给定字符串<String>."},
+    {55620, "Database"},
+    {55621, "FIELDISNULL(<FieldName>)/Returns 'true' if DB-field is null"},
+    {55622, "Report info"},
+    {55623, "REPORTCOMMENT/Returns report comment"},
+    {55624, "REPORTNAME/Returns report name"},
+    {55625, "REPORTAUTOR/Returns report author"},
+    {55626, "VMAJOR/Returns version major"},
+    {55627, "VMINOR/Returns version minor"},
+    {55628, "VRELEASE/Returns version release"},
+    {55629, "VBUILD/Returns version build"},
+    {55630, "REPORTDATE/Returns report create date"},
+    {55631, "REPORTLASTCHANGE/Returns report modification date"},
+    // The barcode object and its editor.
     {55007, "虚拟打印机"},
     {55008, "Letter, 8 1/2 x 11\""},
     {55009, "Letter small, 8 1/2 x 11\""},
@@ -163,8 +289,6 @@ const Row kStrings[] = {
     {55517, "Statements or expressions are nested too deeply"},
     {55518, "脚本执行超过%s步仍未结束（可能是死循环），已停止"},
     // Texts every dialog shares.
-    {55000, "确认"},
-    {55001, "取消"},
     {55206, "错误"},
     // The barcode object and its editor.
     {53650, "条码编辑器"},
@@ -192,16 +316,430 @@ const Row kStrings[] = {
     {55001, "取消"},
     {55203, "正在准备报表"},
     {55205, "正在处理页:"},
+    // Printing and the print dialog.
+    {53040, "打印"},
+    {53041, "打印机"},
+    {53042, "属性"},
+    {53043, "打印份数"},
+    {53044, "页范围"},
+    {53045, "全部(&A)"},
+    {53046, "当前页(&g)"},
+    {53047, "页(&P):"},
+    {53048, "请键入页码和或用逗号分隔的页码范围（例如：1,3,5-12）。"},
+    {53049, "名称(&N):"},
+    {53050, "打印份数(&c):"},
+    {53051, "对齐(&l)"},
+    {53052, "打印(&r)"},
+    {53053, "全部页"},
+    {53054, "奇数页"},
+    {53055, "偶数页"},
     {55208, "正在打印页:"},
+    {55209, "Untitled"},
+    {55210, "所选打印机错误"},
+    // Preview and text search.
+    {53000, "查找文本"},
+    {53001, "待查文本(&F)"},
+    {53002, "选项"},
+    {53003, "大小写敏感(&C)"},
+    {53004, "起点"},
+    {53005, "首页(&1)"},
+    {53006, "当前页(&P)"},
+    {53020, "页宽(&P)"},
+    {53021, "全页(&W)"},
+    {53022, "双页(&T)"},
+    {53023, "关闭预览"},
+    {53024, "放缩"},
+    {53025, "打开报表"},
+    {53026, "保存报表"},
+    {53027, "打印报表"},
+    {53028, "查找文本"},
+    {53029, "编辑页"},
+    {53030, "增加页"},
+    {53031, "删除页"},
+    {53032, "显示帮助"},
+    {55004, "页"},
+    {55005, "删除该页吗?"},
+    {55207, "预览"},
+    {55211, "Report 文件"},
+    // Progress and password dialogs.
     {55653, "Password"},
     {55654, "Enter password for opening report"},
     {55655, "Retype password for validate"},
+    {55657, "Password protected"},
+    // Designer window: captions, hints, menus, files, status bar.
+    {53080, "设计器"},
+    {53081, "矩形"},
+    {53082, "标准"},
+    {53083, "文本"},
+    {53084, "对象"},
+    {53085, "对齐方式"},
+    {53086, "工具"},
+    {53087, "新建报表"},
+    {53088, "打开报表"},
+    {53089, "保存报表"},
+    {53090, "预览报表"},
+    {53091, "剪切"},
+    {53092, "复制"},
+    {53093, "粘贴"},
+    {53094, "取消最后一次操作"},
+    {53095, "重做取消的操作"},
+    {53096, "放到最前面"},
+    {53097, "放到最后面"},
+    {53098, "全选"},
+    {53099, "添加页"},
+    {53100, "删除页"},
+    {53101, "页选项"},
+    {53102, "栅格"},
+    {53103, "栅格对齐"},
+    {53104, "匹配栅格"},
+    {53105, "关闭"},
+    {53106, "关闭设计器"},
+    {53107, "左对齐"},
+    {53108, "右对齐"},
+    {53109, "中间对齐"},
+    {53110, "转90度"},
+    {53111, "垂向中间对齐"},
+    {53112, "顶端对齐"},
+    {53113, "底端对齐"},
+    {53114, "宽度对齐"},
+    {53115, "粗体"},
+    {53116, "斜体"},
+    {53117, "下划线"},
+    {53118, "字体颜色"},
+    {53119, "条件高亮度"},
+    {53120, "字体大小"},
+    {53121, "字体名称"},
+    {53122, "顶框线"},
+    {53123, "左框线"},
+    {53124, "底框线"},
+    {53125, "右框线"},
+    {53126, "有框线"},
+    {53127, "无框线"},
+    {53128, "背景色"},
+    {53129, "框线色"},
+    {53130, "框线宽"},
+    {53132, "选择对象"},
+    {53133, "插入矩形对象"},
+    {53134, "插入 band"},
+    {53135, "插入图片"},
+    {53136, "插入子报表"},
+    {53137, "画线"},
+    {53138, "左边缘对齐"},
+    {53139, "水平中心对齐"},
+    {53140, "窗口水平中心对齐"},
+    {53141, "水平均匀分布"},
+    {53142, "右边缘对齐"},
+    {53143, "顶端对齐"},
+    {53144, "垂向中心对齐"},
+    {53145, "窗口垂向中心对齐"},
+    {53146, "垂向均匀分布"},
+    {53147, "底端对齐"},
+    {53148, "剪切(&U)"},
+    {53149, "复制(&C)"},
+    {53150, "粘贴(&P)"},
+    {53151, "删除(&D)"},
+    {53152, "全选(&a)"},
+    {53153, "编辑(&E)..."},
+    {53155, "新建(&N)..."},
+    {53156, "打开(&O)..."},
+    {53157, "保存(&S)"},
+    {53158, "数据字典(&D)..."},
+    {53159, "报表设置(&R)..."},
+    {53160, "页面设置(&P)..."},
+    {53161, "预览(&V)"},
+    {53162, "退出(&x)"},
+    {53164, "取消(&Undo)"},
+    {53165, "重做(&Redo)"},
+    {53166, "剪切(&U)"},
+    {53167, "复制(&C)"},
+    {53168, "粘贴(&P)"},
+    {53169, "删除(&D)"},
+    {53170, "全选(&a)"},
+    {53171, "编辑(&E)..."},
+    {53172, "添加页(&A)"},
+    {53173, "删除页(&R)"},
+    {53174, "放到最前面(&f)"},
+    {53175, "放到最后面(&b)"},
+    {53177, "工具栏(&T)"},
+    {53178, "工具箱(&l)"},
+    {53179, "选项(&O)..."},
+    {53180, "矩形(&R)"},
+    {53181, "标准(&S)"},
+    {53182, "文本(&T)"},
+    {53183, "对象(&O)"},
+    {53184, "对象查看器(&I)"},
+    {53185, "对齐工具栏(&A)"},
+    {53186, "工具箱(&l)"},
+    {53187, "关于(&A)..."},
+    {53188, "保存(&a)..."},
+    {53189, "帮助内容(&H)"},
+    {53190, "帮助工具(&t)"},
+    {53191, "线型"},
+    {53192, "添加对话框(&f)"},
+    {53193, "添加对话框"},
+    {53450, "插入数据字段"},
+    {55213, "Quorbel 表单"},
+    {55214, "Quorbel 模版"},
+    {55215, "Quorbel 字典"},
+    {55305, "插入数据库字段"},
+    {55330, "象素"},
+    {55331, "MM"},
+    {55332, "英寸"},
+    {55336, "到"},
+    {55337, "1"},
+    {55481, "Quorbel3 表单"},
+    // Object inspector.
+    {53059, "对象查看器"},
+    {55436, "这将删除该页所有对象."},
+    {55437, "警告"},
+    // Memo and script editors.
+    {53060, "文本编辑器"},
+    {53061, "插入表达式"},
+    {53062, "插入数据字段"},
+    {53063, "自动折行"},
+    {53064, "显示/隐藏 script"},
+    {53740, "对象tag"},
+    // Data dictionary editor, expression builder and pickers.
+    {53340, "数据字典"},
+    {53341, "变量"},
+    {53342, "字段别名"},
+    {53343, "Band 数据源"},
+    {53344, "变量(&r)"},
+    {53345, "值(&l)"},
+    {53346, "表达式(&x)"},
+    {53347, "新建目录"},
+    {53348, "新建变量"},
+    {53349, "编辑"},
+    {53350, "删除"},
+    {53351, "编辑列表"},
+    {53352, "数据集及字段"},
+    {53353, "所有数据集"},
+    {53354, "外观(&A)"},
+    {53355, "别名(&l)"},
+    {53356, "从列表中排除字段(&x)"},
+    {53357, "数据源"},
+    {53358, "所有数据源"},
+    {53360, "变量列表"},
+    {53361, "目录及变量(&C)"},
+    {53440, "变量"},
+    {53575, "插入表达式"},
+    {53630, "插入字段"},
+    {53631, "可用表(&A)"},
+    {53632, "放置"},
+    {53633, "水平(&H)"},
+    {53634, "垂向(&V)"},
+    {53635, "包含头(&I)"},
+    {53636, "包含(&bands)"},
+    {53700, "表达式编辑器"},
+    {53701, "表达式"},
+    {53702, "插入"},
+    {53703, "字段(&D)..."},
+    {53704, "变量(&V)..."},
+    {53705, "函数(&F)..."},
+    {53720, "可用函数"},
+    {53730, "函数参数"},
+    {53731, "参数"},
+    {55075, "系统变量"},
+    {55076, "[无]"},
+    {55110, "页#"},
+    {55112, "日期"},
+    {55113, "时间"},
+    {55114, "行#"},
+    {55115, "行 through#"},
+    {55116, "列#"},
+    {55117, "当前行#"},
+    {55118, "总页数"},
+    // Band, page, report and option dialogs.
+    {53260, "对象限定"},
+    {53261, "不能编辑 &memo"},
+    {53262, "不能编辑 &script"},
+    {53263, "不能编辑内容 &contents"},
+    {53264, "不能修改(&d)"},
+    {53265, "不能改变大小(&z)"},
+    {53266, "不能移动(&v)"},
+    {53267, "不能删除(&l)"},
+    {53280, "选项"},
+    {53281, "设计器"},
+    {53282, "栅格"},
+    {53283, "画对象"},
+    {53284, "报表单位"},
+    {53285, "栅格大小"},
+    {53286, "显示栅格(&S)"},
+    {53287, "栅格对齐(&g)"},
+    {53288, "彩色按钮（&b）"},
+    {53289, "&4 象素"},
+    {53290, "&8 象素"},
+    {53291, "&18 象素 (5mm)"},
+    {53293, "移动或改变对象大小时,显示内容"},
+    {53294, "象素(&P)"},
+    {53295, "毫米(&MM)"},
+    {53296, "英寸(&Inches)"},
+    {53297, "其它"},
+    {53298, "插入后编辑(&E)"},
+    {53299, "显示band标题(&t)"},
+    {53300, "页位置"},
+    {53301, "中心(&r)"},
+    {53302, "左(&f)"},
+    {53303, "右(&h)"},
+    {53304, "编辑器"},
+    {53305, "文本编辑器"},
+    {53306, "使用对象的字体设置(&U)"},
+    {53307, "使用固定设置(&f):"},
+    {53308, "字体名称:"},
+    {53309, "字体大小:"},
+    {53310, "Script 编辑器"},
+    {53311, "Localized property names"},
+    {53318, "新建报表"},
+    {53319, "描述"},
+    {53320, "新建报表模板"},
+    {53321, "注释(&C)"},
+    {53322, "图标"},
+    {53323, "文件(&F)..."},
+    {53370, "报表设置"},
+    {53371, "打印机"},
+    {53372, "装入报表时选择(&S)"},
+    {53373, "其它"},
+    {53374, "两遍报表(&T)"},
+    {53390, "页面设置"},
+    {53391, "纸张"},
+    {53392, "打印方向"},
+    {53393, "纵向(&P)"},
+    {53394, "横向(&L)"},
+    {53395, "大小"},
+    {53396, "宽度(&W), mm"},
+    {53397, "高度(&H), mm"},
+    {53398, "边界"},
+    {53399, "页边界"},
+    {53400, "左(&L), mm"},
+    {53401, "顶(&T), mm"},
+    {53402, "右(&R), mm"},
+    {53403, "底(&B), mm"},
+    {53404, "伸展至打印区(&S)"},
+    {53405, "选项"},
+    {53406, "选项"},
+    {53407, "打印到前一页(&P)"},
+    {53408, "分栏"},
+    {53409, "栏数(&N)"},
+    {53410, "栏间隔(&C), mm"},
+    {53411, "源"},
+    {53412, "进纸源"},
+    {53413, "&Unlimited height"},
+    {53420, "变量格式"},
+    {53422, "小数位(&D)"},
+    {53423, "小数位分隔符(&s)"},
+    {53424, "自定义格式(&f)"},
+    {53460, "图片"},
+    {53462, "装入(&L)..."},
+    {53463, "清除(&C)"},
+    {53480, "Band 数据源"},
+    {53482, "记录数(&R)"},
+    {53485, "Band 数据源"},
+    {53486, "Bands"},
+    {53487, "数据源"},
+    {53488, "记录数(&R)"},
+    {53490, "分组"},
+    {53491, "条件(&C)"},
+    {53492, "插入数据字段"},
+    {53510, "插入新 band"},
+    {53511, "Band 类型"},
+    {53520, "条件高亮度"},
+    {53521, "条件(&C)"},
+    {53522, "字体"},
+    {53523, "颜色(&o)..."},
+    {53524, "粗体(&B)"},
+    {53525, "斜体(&I)"},
+    {53526, "下划线(&U)"},
+    {53527, "背景"},
+    {53528, "颜色(&l)..."},
+    {53529, "透明(&T)"},
+    {53530, "其它(&h)"},
+    {53540, "关于Quorbel"},
+    {55130, "文本"},
+    {55131, "数字"},
+    {55132, "日期"},
+    {55133, "时间"},
+    {55134, "布尔"},
+    {55216, "图片文件"},
+    {55217, "位图文件"},
+    {55221, "所有文件"},
+    {55333, "虚拟数据集"},
+    {55650, "Syntax highlight"},
+    {55651, "Syntax highlight enabled"},
+    {55652, "Disable undo"},
+    {55656, "General"},
+    {55658, "Document"},
+    {55659, "Attribute"},
+    {55660, "Name"},
+    {55661, "Author"},
+    {55662, "Version"},
+    {55663, "Major"},
+    {55664, "Minor"},
+    {55665, "Release"},
+    {55666, "Build"},
+    {55667, "Description"},
+    {55668, "Comment"},
+    {55669, "Modified"},
+    {55670, "Created"},
+    // Toolbars and custom controls.
+    {55229, "透明"},
+    {55230, "其它..."},
+    // Page canvas.
+    {55442, "You can't place two or more %s objects on one page."},
 };
+
+// The table's load buffer holds 1024 bytes with the terminating zero; a
+// longer text is cut at a character boundary.
+constexpr std::size_t kMaxTextBytes = 1023;
+
+std::string Clipped(std::string text) {
+    if (text.size() <= kMaxTextBytes) return text;
+    std::size_t end = 0;
+    while (end < text.size()) {
+        const std::size_t width =
+            text::IsLeadByte(static_cast<unsigned char>(text[end])) && end + 1 < text.size() ? 2
+                                                                                             : 1;
+        if (end + width > kMaxTextBytes) break;
+        end += width;
+    }
+    text.resize(end);
+    return text;
+}
+
+bool Unescape(std::string_view raw, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '\\') {
+            out.push_back(raw[i]);
+            continue;
+        }
+        if (++i == raw.size()) return false;
+        switch (raw[i]) {
+        case 'n':
+            out.push_back('\n');
+            break;
+        case 'r':
+            out.push_back('\r');
+            break;
+        case 't':
+            out.push_back('\t');
+            break;
+        case '\\':
+            out.push_back('\\');
+            break;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
 
 const std::unordered_map<int, std::string>& Table() {
     static const std::unordered_map<int, std::string> table = [] {
         std::unordered_map<int, std::string> t;
-        for (const Row& r : kStrings) t.emplace(r.id, text::Utf8ToCp936(r.text));
+        for (const Row& r : kStrings)
+            if (!t.emplace(r.id, text::Utf8ToCp936(r.text)).second)
+                throw std::logic_error("string table: identifier " + std::to_string(r.id) +
+                                       " given twice");
         return t;
     }();
     return table;
@@ -218,11 +756,34 @@ std::string TfrLocale::LoadResourceString(int identifier) {
     if (OnLocalize) {
         std::string text;
         OnLocalize(identifier, text);
-        if (!text.empty()) return text;
+        if (!text.empty()) return Clipped(std::move(text));
     }
+    if (const auto it = module_.find(identifier); it != module_.end()) return it->second;
     const auto& t = Table();
     auto it = t.find(identifier);
     return it == t.end() ? std::string() : it->second;
+}
+
+bool TfrLocale::LoadResourceModule(const std::string& fileName) {
+    std::ifstream file(fileName, std::ios::binary);
+    if (!file) return false;
+    std::unordered_map<int, std::string> texts;
+    std::string line;
+    while (std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == ';') continue;
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos) return false;
+        int identifier = 0;
+        const char* const first = line.data();
+        const auto [end, error] = std::from_chars(first, first + equals, identifier);
+        if (error != std::errc() || end != first + equals) return false;
+        std::string text;
+        if (!Unescape(std::string_view(line).substr(equals + 1), text)) return false;
+        texts[identifier] = Clipped(text::Utf8ToCp936(text));
+    }
+    module_ = std::move(texts);
+    return true;
 }
 
 std::string LoadResourceString(int identifier) {

@@ -30,9 +30,9 @@ constexpr int frsNonPluggedTail = 55302;
 
 // The report component's messages.
 constexpr int frsUnsupportedFormat = 55320;
-constexpr int frsErrorCaption = 55321;
-constexpr int frsPrinterError = 55322;
-constexpr int frsProgressOf = 55323;
+constexpr int frsErrorCaption = 55206;
+constexpr int frsPrinterError = 55210;
+constexpr int frsProgressOf = 55199;
 
 // The parser's, the data sets' and the dictionary look-ups' messages.
 constexpr int frsUndefinedSymbol = 55439;       // followed by a blank and the name in quotes
@@ -63,6 +63,27 @@ constexpr int frsLabelTooLong = 55515;
 constexpr int frsUndefinedLabel = 55516;  // %s: the label's digits
 constexpr int frsScriptTooDeep = 55517;   // nesting beyond the compiler's limit
 constexpr int frsScriptStepLimit = 55518; // %s: the limit; raised while running
+
+// Display formats: category names, the format dialog's rows, and the
+// patterns values are shown with by format index.
+constexpr int frsFormatCategoryNames = 55130; // + category 0..4
+constexpr int frsFormatRows = 55150;          // + 5 * category + row 0..4
+constexpr int frsBooleanFormats = 55170;      // + index 0..3: "false;true"
+constexpr int frsDateFormats = 55175;         // + index 0..3
+constexpr int frsTimeFormats = 55179;         // + index 0..3
+
+// Function libraries: the picker's root and the categories; each
+// function's description has its own identifier (std_function_library.cpp).
+constexpr int frsAllFunctions = 55348;
+constexpr int frsCategoryAggregates = 55349;
+constexpr int frsCategoryDateTime = 55350;
+constexpr int frsCategoryString = 55351;
+constexpr int frsCategoryOther = 55352;
+constexpr int frsCategoryMath = 55353;
+constexpr int frsCategoryLogical = 55354;
+constexpr int frsCategoryInterpreter = 55355;
+constexpr int frsCategoryDatabase = 55620;
+constexpr int frsCategoryReportInfo = 55622;
 
 // Texts every dialog shares.
 constexpr int frsOkButton = 55000;
