@@ -1,6 +1,7 @@
 #include "report/core/process_state.h"
 
 #include "platform/gdi/canvas.h"
+#include "report/core/resource_strings.h"
 
 #include <QDateTime>
 
@@ -133,6 +134,8 @@ void frResetProcessState() {
     CurrentReportPointer() = nullptr;
     frObjectIdCounter() = 0;
     TheMeasuringCanvas().Reset();
+    TfrLocale::Instance().OnLocalize = nullptr;
+    TfrLocale::Instance().UnloadResourceModule();
     // Picture numbers are left alone: live pictures keep theirs, and a
     // number is never handed out twice.
     for (const auto& reset : Resets()) reset();

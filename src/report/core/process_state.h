@@ -169,6 +169,18 @@ struct TfrGuiHooks {
     std::function<void(const std::string& target)> ShellOpen;
     // A modal question with Yes and No buttons; true for Yes.
     std::function<bool(const std::string& text, const std::string& caption)> AskYesNo;
+
+    // The progress window's second line (a script's PROGRESS := value).
+    std::function<void(const std::string& text)> SetProgressDetail;
+    // INPUT and MESSAGEBOX of expressions. The input box answers the text
+    // typed, or `defaultText` when cancelled; the message box takes Windows
+    // message-box flags and answers the identifier of the button pressed
+    // (1 OK, 2 Cancel, 6 Yes, 7 No...). Unset (tests, batch mode), INPUT
+    // gives its default text and MESSAGEBOX its first button.
+    std::function<std::string(const std::string& caption, const std::string& prompt,
+                              const std::string& defaultText)>
+        InputBox;
+    std::function<int(const std::string& text, const std::string& caption, int flags)> MessageBox;
     // The clock, as a date-time (days since 1899-12-30); unset, the system
     // clock. Tests install a fixed one.
     std::function<double()> Now;
@@ -291,6 +303,15 @@ extern int DefaultPaperSize;
 // Set once the process-wide printer is made (synchronously, on first use).
 extern bool PrinterReady;
 
+// The engine's globals (engine/globals.h): the shared expression parser and
+// script interpreter, script variables, named constants, the function
+// libraries with their descriptions, and the build state the value side
+// reads (page number, build date, current value). One set per process, as
+// there is one expression language and one report built at a time; made on
+// first use, reset with the process state.
+class TfrGlobals;
+TfrGlobals& frGlobals();
+
 // The surface text is measured on while reports are built: 96 dots per inch
 // whatever the output device, so line breaks never depend on the preview zoom
 // or the printer. It draws nothing. Its drawing state is reset with the
@@ -303,6 +324,10 @@ gdi::Canvas& frMeasuringCanvas();
 TfrCompressor& PageCompressor();
 // Replaces it (a reset brings back the built-in one).
 void SetPageCompressor(std::unique_ptr<TfrCompressor> compressor);
+
+// The string table's translation hooks (TfrLocale::Instance(): OnLocalize
+// and a loaded resource module) are process-wide as the texts are; the
+// process-state reset clears them.
 
 // Process-wide objects of the layers above this one (the printer above; the
 // engine's shared parser and interpreter with their variables) register how

@@ -4,6 +4,9 @@
 #include "platform/rtl/stream.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/sysutils.h"
+#include "report/core/process_state.h"
+#include "report/engine/globals.h"
+#include "report/engine/run_band.h"
 #include "report/model/object_registry.h"
 #include "report/model/picture.h"
 #include "report/model/report.h"
@@ -209,11 +212,57 @@ db::TADOQuery* DataSetOfComponent(const TfrComponent& component) {
     return nullptr;
 }
 
+namespace {
+
+// The data band whose data set a band of this type reads bare field names
+// from; -1 for the types that use the report's own data set.
+int DataBandTypeFor(int bandType) {
+    switch (bandType) {
+    case btReportTitle:
+    case btReportSummary:
+    case btPageHeader:
+    case btPageFooter:
+    case btMasterHeader:
+    case btMasterData:
+    case btMasterFooter:
+    case btGroupHeader:
+    case btGroupFooter:
+        return btMasterData;
+    case btDetailData:
+    case btDetailFooter:
+        return btDetailData;
+    case btSubDetailData:
+    case btSubDetailFooter:
+        return btSubDetailData;
+    case btCrossData:
+    case btCrossFooter:
+        return btCrossData;
+    default:
+        return -1;
+    }
+}
+
+db::TADOQuery* QueryOf(const TfrDataset* dataSet) {
+    const auto* walker = dynamic_cast<const TfrDBDataSet*>(dataSet);
+    return walker ? walker->FindDataSet() : nullptr;
+}
+
+} // namespace
+
 db::TADOQuery* DefaultDataSet() {
     const TfrReport* report = CurReport();
     if (!report) return nullptr;
-    const auto* walker = dynamic_cast<const TfrDBDataSet*>(report->Dataset);
-    return walker ? walker->FindDataSet() : nullptr;
+    // While a report page is formed, the band being printed decides.
+    const TfrRunPage* page = frGlobals().CurrentRunPage;
+    const auto* band = dynamic_cast<const TfrRunBand*>(frEngine().CurrentBand);
+    if (page && !page->IsDialogPage() && band) {
+        const int dataType = DataBandTypeFor(band->BandType());
+        if (dataType >= 0) {
+            const TfrRunBand* dataBand = page->RunBand(dataType);
+            return dataBand ? QueryOf(dataBand->DataSet()) : nullptr;
+        }
+    }
+    return QueryOf(report->Dataset);
 }
 
 bool FindDataField(const std::string& text, db::TADOQuery*& dataSet, std::string& field) {

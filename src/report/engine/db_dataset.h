@@ -91,8 +91,12 @@ rtl::TVariant GetFieldValue(const db::TField& field);
 // of a report data set or of a data source; null for anything else.
 db::TADOQuery* DataSetOfComponent(const TfrComponent& component);
 
-// The data set a field name without a data-set part refers to: the current
-// report's own data set when it walks a query, else none.
+// The data set a field name without a data-set part refers to. While a
+// report page is formed with a current band: the data set of the page's
+// master data band for title, summary, page, master and group bands, of the
+// detail, sub-detail or cross-tab data band for their data and footer bands.
+// Otherwise, and for the other band types, the current report's own data
+// set. Only data sets over a query count; anything else gives none.
 db::TADOQuery* DefaultDataSet();
 
 // Resolves "Field", "DataSet.Field", "Container.DataSet.Field" or

@@ -1,64 +1,10 @@
 #include "report/engine/expression_evaluator.h"
 
-#include "report/engine/db_dataset.h"
-#include "report/core/string_ids.h"
-#include "report/engine/parser.h"
-#include "report/core/resource_strings.h"
-#include "report/model/report.h"
 #include "report/core/process_state.h"
-
-#include <memory>
-
-namespace {
-
-class ReportEvaluator {
-public:
-    ReportEvaluator() {
-        parser_.OnValueRequest = [this](const std::string& name, rtl::TVariant& value) {
-            ResolveValue(name, value);
-        };
-        parser_.OnFunctionRequest = [](const std::string& name, const rtl::TVariant& p1,
-                                       const rtl::TVariant& p2, const rtl::TVariant& p3,
-                                       rtl::TVariant& value) {
-            value = rtl::TVariant("0");
-            TfrReport* report = CurReport();
-            if (report && report->OnUserFunction) report->OnUserFunction(name, p1, p2, p3, value);
-        };
-    }
-
-    rtl::TVariant Evaluate(const std::string& expression) { return parser_.Evaluate(expression); }
-
-private:
-    void ResolveValue(const std::string& name, rtl::TVariant& value) {
-        TfrReport* report = CurReport();
-        value = rtl::TVariant();
-        if (report && report->OnGetValue) {
-            report->OnGetValue(name, value);
-            if (!value.IsUnassigned()) return;
-        }
-        value = rtl::TVariant(0);
-        if (report && report->Dictionary->IsVariable(name)) {
-            value = report->Dictionary->GetValue(name);
-            return;
-        }
-        // Anything else is an expression of its own ([Price * 2]); a name
-        // that comes back to itself is unknown.
-        if (name == guard_)
-            throw EParserError(LoadResourceString(frsUndefinedSymbol) + " \"" + name + "\"");
-        struct Restore {
-            std::string& guard;
-            std::string saved;
-            ~Restore() { guard = std::move(saved); }
-        } restore{guard_, guard_};
-        guard_ = name;
-        value = parser_.Evaluate(name);
-    }
-
-    TfrParser parser_;
-    std::string guard_;
-};
-
-} // namespace
+#include "report/engine/db_dataset.h"
+#include "report/engine/globals.h"
+#include "report/engine/report_values.h"
+#include "report/model/report.h"
 
 void InstallDictionaryLookups() {
     TfrDictionaryHooks& hooks = frDictionaryHooks();
@@ -70,6 +16,7 @@ void InstallDictionaryLookups() {
         return report && report->UseDefaultDataSetName ? DefaultDataSet() : nullptr;
     };
     hooks.GetFieldValue = [](const db::TField& field) { return GetFieldValue(field); };
+    hooks.ScriptVariables = []() -> const TfrVariables* { return &frGlobals().ScriptVariables; };
     hooks.EnumerateDataSets = [](bool reportDataSets, rtl::TStringList& names) {
         EnumerateComponents(
             reportDataSets ? TfrComponentClass::TfrDataset : TfrComponentClass::TDataSet, names);
@@ -85,8 +32,14 @@ void InstallDictionaryLookups() {
 
 void InstallExpressionEvaluator() {
     InstallDictionaryLookups();
-    frEngineHooks().Calculate =
-        [evaluator = std::make_shared<ReportEvaluator>()](const std::string& expression) {
-            return evaluator->Evaluate(expression);
-        };
+    TfrEngineHooks& hooks = frEngineHooks();
+    hooks.Calculate = [](const std::string& expression) {
+        return frGlobals().Parser.Evaluate(expression);
+    };
+    hooks.GetFormattedValue = [](const std::string& expression) {
+        return GetFormattedValue(expression);
+    };
+    hooks.DefineConstant = [](const std::string& name, const rtl::TVariant& value) {
+        frGlobals().EngineConstants.SetVariable(name, value);
+    };
 }
