@@ -405,14 +405,24 @@ std::string FormatValue(const TVariant& value, int32_t formatCode, const std::st
     const int category = (formatCode >> 24) & 0x0F;
     const int index = (formatCode >> 16) & 0xFF;
     const int decimals = (formatCode >> 8) & 0xFF;
+    // Text that is no number or date shows as it is. Checked before
+    // converting, as labels often show text through a number format and an
+    // exception per record is dear.
+    const bool text = value.IsString();
+    int whole = 0;
+    double real = 0;
     try {
         switch (category) {
         case fcNumber: {
             rtl::DecimalSeparatorScope separator(static_cast<char>(SeparatorOf(formatCode)));
+            if (text && !rtl::TryStrToInt(value.RawString(), whole) &&
+                !rtl::TryStrToFloat(value.RawString(), real))
+                return value.RawString();
             return NumberText(value.AsDouble(), index, decimals, formatText);
         }
         case fcDate:
         case fcTime:
+            if (text && !rtl::TryStrToDateTime(value.RawString(), real)) return value.RawString();
             return DateTimeText(value.AsDate(), category, index, formatText);
         case fcBoolean:
             return BooleanText(value, index, formatText);
