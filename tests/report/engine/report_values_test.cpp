@@ -92,6 +92,7 @@ TEST_F(ReportValues, NamesResolveInTheirOrder) {
         {"PAGEHEIGHT", TVariant(1000)},
         {"PAGEWIDTH", TVariant(756)},
         {"FINALPASS", TVariant(false)},
+        {"CALCWIDTH", TVariant(0)}, // no current object
         {"Counter", TVariant(4)},
         {"[Counter * 2]", TVariant(8.0)}, // numbers in expressions are reals
         {"Twice", TVariant(42.0)},        // a dictionary variable's expression
