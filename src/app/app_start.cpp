@@ -8,6 +8,7 @@
 #include "report/barcode/barcode_form.h"
 #include "report/barcode/barcode_view.h"
 #include "report/engine/expression_evaluator.h"
+#include "report/engine/memo_layout.h"
 #include "report/model/report.h"
 #include "report/output/passw_form.h"
 #include "report/output/printer_properties_form.h"
@@ -52,8 +53,10 @@ void InitializeApplication() {
     InstallBarCodeEditor();
     // The engine's printer, with the settings dialog the print dialog offers.
     InstallPrinterPropertiesForm(ReportPrinter());
-    // Expressions in templates: fields, dictionary variables and functions.
+    // Expressions in templates: fields, dictionary variables and functions;
+    // memo text laid out as labels are built.
     InstallExpressionEvaluator();
+    InstallMemoLayout();
     // The report's own messages (a template it cannot read) as error boxes.
     frGuiHooks().ShowError = [](const std::string& text, const std::string& caption) {
         ui::ShowMessage(QApplication::activeWindow(), ui::MsgKind::Error,

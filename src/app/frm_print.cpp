@@ -301,8 +301,9 @@ void TfrmPrint::BitBtn1Click() {
     if (!CanPrintOrDesign()) return;
     // A missing template leaves the one the report already holds.
     report_->LoadTemplateFile(ToCp936(TemplatePath()));
-    // Build call site: frReport1.BuildAndPreview() comes with the report
-    // build and the preview window.
+    // The labels are built from the open query through frDBDataSet1 and
+    // shown by the preview window once it is installed.
+    report_->BuildAndPreview();
 }
 
 void TfrmPrint::BitBtn2Click() {

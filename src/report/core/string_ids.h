@@ -113,6 +113,12 @@ constexpr int frsPreparedFileDamaged = 55324;
 constexpr int frsPreparedFileCompressed = 55325;
 constexpr int frsPreparedPictureUnreadable = 55326;
 
+// The report build.
+constexpr int frsBuildError = 55200;       // then the object's text, report and object names
+constexpr int frsBuildErrorReport = 55201; // "报表:"
+constexpr int frsBuildErrorObject = 55202; // "对象:"
+constexpr int frsFirstPass = 55204;
+
 // Progress and password dialogs.
 constexpr int frsConfirm = 55000;
 constexpr int frsCancel = 55001;

@@ -85,3 +85,186 @@ public:
     virtual bool IsDialogPage() const { return false; }
     virtual void SetModalResult(int result) { (void)result; }
 };
+
+// The run-time band: what a band object of a template page becomes while the
+// page is formed. The page's formation (report_build.h) decides which band
+// prints when; a band prints one occurrence at a time: its events and
+// script, the page and column breaks its script asks for, the check whether
+// the occurrence fits on the sheet, the measuring of stretched content, band
+// columns and the output of its objects into the current prepared page. It
+// also carries the band's line counters, group value and the accumulators
+// the aggregate functions keep in it.
+//
+// Splitting an occurrence across sheets, sub-report objects and cross-tab
+// cells are left to DrawSplit, OutputObjects and DrawCrossColumns: until they
+// are built, a may-split band behaves like any other band, an occurrence
+// taller than an empty sheet prints there clipped, sub-report objects print
+// nothing and cross-tab cells are skipped.
+
+#include "platform/rtl/string_list.h"
+#include "platform/rtl/variant.h"
+#include "report/model/band_view.h"
+#include "report/model/variables.h"
+#include "report/model/view_context.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class TfrDataset;
+class TfrPage;
+class TfrPageRuntime;
+
+// Band types of the three data levels.
+constexpr bool frIsDataBand(int bandType) {
+    return bandType == btMasterData || bandType == btDetailData || bandType == btSubDetailData;
+}
+
+class TfrBand final : public TfrBandRuntime {
+public:
+    TfrBand(int bandType, TfrPageRuntime& runtime);
+    // Destroys the rest of the chain with it and ends walking its data sets.
+    ~TfrBand() override;
+    TfrBand(const TfrBand&) = delete;
+    TfrBand& operator=(const TfrBand&) = delete;
+
+    // --- What band objects and scripts reach (TfrBandRuntime) -----------
+    int BandType() const override { return Type; }
+    int Left() const override { return BandLeft; }
+    int Top() const override { return BandTop; }
+    int Width() const override { return BandWidth; }
+    int Height() const override { return BandHeight; }
+    bool Visible() const override { return IsVisible; }
+    void SetLeft(int value) override { BandLeft = value; }
+    void SetTop(int value) override { BandTop = value; }
+    void SetWidth(int value) override { BandWidth = value; }
+    void SetHeight(int value) override { BandHeight = value; }
+    void SetVisible(bool value) override { IsVisible = value; }
+    void SetChildBand(const std::string& bandName) override;
+    bool PageBreak() const override { return CanBreak; }
+    void SetPageBreak(bool value) override { CanBreak = value; }
+    void SetGroupCondition(const std::string& condition) override;
+    // Detaches the band from its data set and binds it to the named one.
+    void SetDataSource(const std::string& dataSetName) override;
+    bool HasDataSet() const override { return DataSet != nullptr; }
+    bool DataSetEof() override;
+    void DataSetFirst() override;
+    void DataSetNext() override;
+    void DataSetPrior() override;
+
+    // --- Binding to data -------------------------------------------------
+    // The band object's source text: a group header's condition, a data set
+    // name or record count; text with ";" is a cross-tab list, bound when
+    // the bands are linked. A master data band left without a data set takes
+    // the report's Dataset in a simple report.
+    void BindDataSource(const std::string& text);
+    // Ends walking the data sets and frees those made for the band.
+    void ReleaseDataSets();
+    // Ends and starts walking again, as a new pass begins.
+    void RestartDataSets();
+    // The group condition's value now; "" for a blank condition.
+    rtl::TVariant EvaluateGroupCondition();
+    // Forgets what its memos printed last (suppressing repeated values).
+    void ClearLastPrinted();
+
+    // --- One occurrence --------------------------------------------------
+    // Prints one occurrence; true when it was interrupted (it forced a new
+    // column or page, or its sub-reports have not finished).
+    bool DrawBand();
+    void DrawBandBody();
+    // The height the occurrence needs (measured for stretched bands).
+    int CalcBandHeight();
+    int MeasureBand();
+    int MeasureObjects(bool crossMode);
+    bool HasCrossObjects() const;
+    void StretchObjects(int height);
+    void UnStretch();
+    // True when the space from y down does not hold `height` (and the page's
+    // column footer); unless `testOnly`, the band then breaks to the next
+    // column or sheet first. A height of kForceBreak always breaks.
+    bool CheckFit(int y, int height, bool testOnly);
+    static constexpr int kForceBreak = 10000;
+    // True when sub-reports took over the rest of the occurrence.
+    bool OutputObjects();
+    void OutputObject(TfrView& object);
+    // An occurrence that may break across sheets.
+    void DrawSplit();
+    // A band object, or the catch-all band holding objects outside bands.
+    bool IsBandPresent() const;
+
+    // Makes this band the current band for expressions and scripts, with the
+    // line counters and data set the system variables show.
+    void MakeCurrent();
+
+    // --- Fields ----------------------------------------------------------
+    TfrPage* Page;             // not owned
+    TfrPageRuntime* Runtime;   // the page's formation state; not owned
+    TfrBandView* BandObject = nullptr; // not owned; none for an absent type
+    uint16_t Flags = 0;
+    std::unique_ptr<TfrBand> NextBand; // the chain of same-type bands goes with its first
+    TfrBand* PrevBand = nullptr;
+    TfrBand* NextGroupHeader = nullptr;
+    TfrBand* PrevGroupHeader = nullptr;
+    TfrBand* FirstGroupHeader = nullptr;
+    TfrBand* LastGroupHeader = nullptr;
+    TfrBand* ChildLink = nullptr;
+    TfrBand* AggregateSource = nullptr; // data band holding the accumulators read here
+    int FirstSubReport = 0;
+    int SubReportMaxY = 0;
+    bool SubReportsDone = true;
+    std::vector<bool> SubReportFinished; // grows with the objects; no fixed 63 entries
+    int LineNo = 1;
+    int LineThroughNo = 1;
+    rtl::TVariant GroupValue; // unassigned until first stored
+    TfrBand* HeaderLink = nullptr;
+    TfrBand* FooterLink = nullptr;
+    TfrBand* DataLink = nullptr;
+    TfrBand* LastOfType = nullptr; // on the first band of a chain
+    TfrVariables Accumulators;
+    int AggregatedRows = 0;
+    bool KeepAggregates = false; // the print in progress keeps its totals (a repeated header)
+    int CalcedHeight = 0;
+    int BandColumn = 1;
+    int BandColumnStartX = 0;
+    bool CurYSetByScript = false;
+    int MaxCrossColumns = 0;
+    bool SkipScriptOnce = false;
+    int BandLeft = 0, BandTop = 0, BandWidth = 0, BandHeight = 0;
+    int DrawnHeight = 0;
+    int Type;
+    std::string Name;
+    bool PrintIfSubsetEmpty = false;
+    bool NewPageAfter = false;
+    bool Stretched = false;
+    bool CanBreak = false;
+    bool PrintChildIfInvisible = false;
+    bool IsVisible = true;
+    std::vector<TfrView*> Objects; // not owned; in page order, sub-reports last
+    rtl::TStringList Memo;
+    rtl::TStringList Script;
+    TfrDataset* DataSet = nullptr;
+    std::unique_ptr<TfrDataset> OwnedDataSet; // a data set made for the band
+    TfrDataset* CrossDataSet = nullptr;
+    std::unique_ptr<TfrDataset> OwnedCrossDataSet;
+    std::string GroupCondition; // evaluated through the parser, which compiles it once
+    int NewPageRequests = 0;
+    int NewColumnRequests = 0;
+
+private:
+    // The objects' heights kept while stretched, parallel to Objects.
+    std::vector<int> keptHeights_;
+    // Whether the data set was started by BindDataSource (and is ended here).
+    bool walking_ = false;
+    // Guards against a child chain that leads back to a band being drawn.
+    bool drawing_ = false;
+};
+
+// What scripts and report functions do to the build; nothing outside one.
+// CURY := y: the page's CurrentY (and the band's note that it was set while
+// a break was pending).
+void frSetCurY(int y);
+// NEWPAGE and NEWCOLUMN: requests on the current band, served before it prints.
+void frRequestNewPage();
+void frRequestNewColumn();
+// SHOWBAND(name): the band of that name on the current page.
+void frShowBandByName(const std::string& name);

@@ -114,6 +114,22 @@ public:
     // template is kept aside meanwhile and restored afterwards.
     void EditPreparedPage(int pageIndex);
 
+    // Building (engine/report_build.cpp). BuildPreparedReport forms the
+    // template into PreparedPages in one or two passes and reloads the
+    // template afterwards, also when the build fails; false, with no pages,
+    // after a build error (shown in one message box), a cancelled dialog page
+    // or the operator's Cancel. Exceptions from event handlers and from
+    // band and page scripts end the build and reach the caller.
+    bool BuildPreparedReport();
+    // Shows the built pages in the preview window (frGuiHooks().ShowPreparedReport).
+    void PreviewPreparedReport();
+    // BuildPreparedReport, then PreviewPreparedReport when pages were built.
+    void BuildAndPreview();
+    // What the script function STOPREPORT does: the build stops after the
+    // band being printed and keeps the pages built so far (the operator's
+    // Cancel keeps none).
+    void StopReport();
+
     std::unique_ptr<TfrPages> Pages;
     TfrEMFPagesPtr PreparedPages;
     std::unique_ptr<TfrDataDictionary> Dictionary;
@@ -169,6 +185,8 @@ public:
     bool UseDefaultDataSetName = false;
     bool RebuildAllowed = false;
     bool CancelRequested = false;
+    // CancelRequested came from StopReport: the build's pages are kept.
+    bool StopRequested = false;
     bool KeepCurrentPrinter = false;
     bool DoublePass = false;
     std::string FileName = kUntitledFileName;

@@ -17,7 +17,9 @@
 
 class TfrViewPage;
 class TfrBandRuntime;
-class TfrDataset;
+namespace db {
+class TADOQuery;
+}
 
 // Kind codes.
 constexpr uint8_t gtMemo = 0;
@@ -126,7 +128,9 @@ public:
     gdi::Canvas* Canvas = nullptr;
     gdi::TRect OutputRect;
     rtl::TStringList WorkMemo;
-    TfrDataset* BoundDataSet = nullptr;
+    // The database field a "[field]" object shows, found before the build
+    // (binary fields load pictures through it); none when unbound.
+    db::TADOQuery* BoundDataSet = nullptr;
     std::string BoundFieldName;
     bool PreparedMode = false;
     std::string Name;
