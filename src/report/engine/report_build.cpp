@@ -187,7 +187,8 @@ void TfrPageRuntime::CreateRunBands() {
         v->OwnerBand = nullptr;
         if (compile && v->BeforePrintScript.Count() > 0) compile(v->BeforePrintScript);
         if (auto* sub = dynamic_cast<TfrSubReportView*>(v))
-            if (TfrPageRuntime* subPage = Build.PageRuntime(sub->SubPage); subPage && subPage != this)
+            if (TfrPageRuntime* subPage = Build.PageRuntime(sub->SubPage);
+                subPage && subPage != this)
                 subPage->IsSubReportPage = true;
     }
 
@@ -289,7 +290,8 @@ void TfrPageRuntime::CreateRunBands() {
 
     // 10. The page's columns.
     const int columns = std::max(Page.Columns, 1);
-    ColumnWidth = ((Page.RightLimit() - Page.LeftLimit()) - (columns - 1) * Page.ColumnGap) / columns;
+    ColumnWidth =
+        ((Page.RightLimit() - Page.LeftLimit()) - (columns - 1) * Page.ColumnGap) / columns;
 }
 
 void TfrPageRuntime::LinkBands() {
@@ -413,7 +415,8 @@ void TfrPageRuntime::PrepareAggregatesAndFields() {
                 }
             }
             if (lookups.FindDataField) {
-                db::TADOQuery* dataSet = lookups.DefaultDataSet ? lookups.DefaultDataSet() : nullptr;
+                db::TADOQuery* dataSet =
+                    lookups.DefaultDataSet ? lookups.DefaultDataSet() : nullptr;
                 std::string field;
                 if (lookups.FindDataField(name, dataSet, field) && dataSet) {
                     v->BoundDataSet = dataSet;
@@ -808,8 +811,8 @@ std::string TfrReportBuild::ErrorText(const std::string& message, TfrView* objec
     std::string text = LoadResourceString(frsBuildError);
     if (object)
         for (int i = 0; i < object->Memo.Count(); ++i) text += "\r" + object->Memo[i];
-    text += "\r\r" + LoadResourceString(frsBuildErrorReport) + " " +
-            ReportComponentName(Report) + "\r";
+    text +=
+        "\r\r" + LoadResourceString(frsBuildErrorReport) + " " + ReportComponentName(Report) + "\r";
     if (object) text += LoadResourceString(frsBuildErrorObject) + " " + object->Name + "\r";
     text += "\r" + message;
     return text;
@@ -910,7 +913,8 @@ bool TfrReportBuild::Run() {
     reload();
 
     const auto showError = [](const std::string& text) {
-        if (frGuiHooks().ShowError) frGuiHooks().ShowError(text, LoadResourceString(frsErrorBoxCaption));
+        if (frGuiHooks().ShowError)
+            frGuiHooks().ShowError(text, LoadResourceString(frsErrorBoxCaption));
     };
     if (BuildError) {
         showError(BuildErrorMessage);

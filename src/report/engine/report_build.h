@@ -67,7 +67,9 @@ public:
     void ReleasePage();
 
     // The first band of a type's chain (always there while initialised).
-    TfrBand* RunBand(int bandType) const { return RunBands.at(static_cast<size_t>(bandType)).get(); }
+    TfrBand* RunBand(int bandType) const {
+        return RunBands.at(static_cast<size_t>(bandType)).get();
+    }
     // The run-time band of the band object of that name (letter case
     // ignored), over all types in order; none when there is none.
     TfrBand* FindBand(const std::string& name) const;
@@ -148,7 +150,7 @@ public:
     std::vector<std::unique_ptr<TfrPageRuntime>> Pages; // per template page
     // Engine globals of the build.
     bool AppendToPrevious = false;
-    int PrevY = 0;          // where the previous page ended, for PrintToPrevPage
+    int PrevY = 0; // where the previous page ended, for PrintToPrevPage
     int PrevBottomY = 0;
     bool FooterPrinted = false; // the previous sheet printed its page footer
     int AppendedSheet = -1;     // the sheet continued by PrintToPrevPage
@@ -157,7 +159,7 @@ public:
     std::string BuildErrorMessage;
     std::string OutputProblemMessage;
     bool AppendedSheetHasFooter = false; // ... and it printed its page footer
-    bool Cancelled = false; // the operator's Cancel
+    bool Cancelled = false;              // the operator's Cancel
     bool TwoPass = false;
 
 private:

@@ -38,8 +38,7 @@ int LevelDataType(int bandType) {
 class KeptGeometry {
 public:
     explicit KeptGeometry(TfrView& view)
-        : view_(view), left_(view.Left), top_(view.Top), width_(view.Width),
-          height_(view.Height) {}
+        : view_(view), left_(view.Left), top_(view.Top), width_(view.Width), height_(view.Height) {}
     ~KeptGeometry() {
         view_.Left = left_;
         view_.Top = top_;
@@ -177,8 +176,8 @@ void TfrBand::MakeCurrent() {
     engine.LineNo = counters->LineNo;
     engine.LineThroughNo = counters->LineThroughNo;
     const int level = LevelDataType(Type);
-    engine.BandDataSet = level >= 0 && Runtime->RunBand(level) ? Runtime->RunBand(level)->DataSet
-                                                                : nullptr;
+    engine.BandDataSet =
+        level >= 0 && Runtime->RunBand(level) ? Runtime->RunBand(level)->DataSet : nullptr;
 }
 
 bool TfrBand::DrawBand() {
@@ -406,8 +405,7 @@ void TfrBand::DrawBandBody() {
             page.OffsetX = BandColumnStartX;
             BandColumn = 1;
         } else {
-            page.OffsetX =
-                BandColumnStartX + k * (BandObject->ColumnWidth + BandObject->ColumnGap);
+            page.OffsetX = BandColumnStartX + k * (BandObject->ColumnWidth + BandObject->ColumnGap);
             page.CurrentY -= occurrence;
         }
     }

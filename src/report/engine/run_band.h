@@ -197,8 +197,8 @@ public:
     void MakeCurrent();
 
     // --- Fields ----------------------------------------------------------
-    TfrPage* Page;             // not owned
-    TfrPageRuntime* Runtime;   // the page's formation state; not owned
+    TfrPage* Page;                     // not owned
+    TfrPageRuntime* Runtime;           // the page's formation state; not owned
     TfrBandView* BandObject = nullptr; // not owned; none for an absent type
     uint16_t Flags = 0;
     std::unique_ptr<TfrBand> NextBand; // the chain of same-type bands goes with its first

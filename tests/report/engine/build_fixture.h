@@ -123,12 +123,18 @@ public:
     void Resolve(const std::string& name, rtl::TVariant& value) {
         const std::string upper = Upper(name);
         const TfrEngineState& e = frEngine();
-        if (upper == "PAGE#") value = rtl::TVariant(e.PageNo + 1);
-        else if (upper == "TOTALPAGES") value = rtl::TVariant(e.TotalPages);
-        else if (upper == "LINE#") value = rtl::TVariant(e.LineNo);
-        else if (upper == "LINETHROUGH#") value = rtl::TVariant(e.LineThroughNo);
-        else if (upper == "CURRENT#") value = rtl::TVariant(e.RunPage ? e.RunPage->RecordNo : 0);
-        else if (upper == "BAD") throw std::runtime_error("no value for BAD");
+        if (upper == "PAGE#")
+            value = rtl::TVariant(e.PageNo + 1);
+        else if (upper == "TOTALPAGES")
+            value = rtl::TVariant(e.TotalPages);
+        else if (upper == "LINE#")
+            value = rtl::TVariant(e.LineNo);
+        else if (upper == "LINETHROUGH#")
+            value = rtl::TVariant(e.LineThroughNo);
+        else if (upper == "CURRENT#")
+            value = rtl::TVariant(e.RunPage ? e.RunPage->RecordNo : 0);
+        else if (upper == "BAD")
+            throw std::runtime_error("no value for BAD");
         const size_t dot = upper.find('.');
         if (dot == std::string::npos) return;
         const auto it = data.find(upper.substr(0, dot));
@@ -138,13 +144,18 @@ public:
     void RunScript(TfrView&, const rtl::TStringList& script) {
         for (int i = 0; i < script.Count(); ++i) {
             const std::string line = Upper(rtl::Trim(script[i]));
-            if (line == "NEWPAGE") frRequestNewPage();
-            else if (line == "NEWCOLUMN") frRequestNewColumn();
-            else if (line == "STOPREPORT") report.StopReport();
+            if (line == "NEWPAGE")
+                frRequestNewPage();
+            else if (line == "NEWCOLUMN")
+                frRequestNewColumn();
+            else if (line == "STOPREPORT")
+                report.StopReport();
             else if (line.rfind("SHOWBAND(", 0) == 0)
                 frShowBandByName(rtl::Trim(script[i]).substr(9, line.size() - 10));
-            else if (line.rfind("CURY=", 0) == 0) frSetCurY(std::stoi(line.substr(5)));
-            else if (line == "FAIL") throw std::runtime_error("script failed");
+            else if (line.rfind("CURY=", 0) == 0)
+                frSetCurY(std::stoi(line.substr(5)));
+            else if (line == "FAIL")
+                throw std::runtime_error("script failed");
         }
     }
 

@@ -338,8 +338,7 @@ const Scenario kScenarios[] = {
      {{"N@0,0:A", "C@0,20:child"}}},
 };
 
-class ReportBuildScenario : public BuildFixture, public ::testing::WithParamInterface<Scenario> {
-};
+class ReportBuildScenario : public BuildFixture, public ::testing::WithParamInterface<Scenario> {};
 
 TEST_P(ReportBuildScenario, BuildsTheExpectedSheets) {
     const Scenario& s = GetParam();
@@ -354,5 +353,229 @@ INSTANTIATE_TEST_SUITE_P(Templates, ReportBuildScenario, ::testing::ValuesIn(kSc
                          [](const ::testing::TestParamInfo<Scenario>& p) {
                              return std::string(p.param.name);
                          });
+
+} // namespace
+
+namespace {
+
+// A list of `count` records, one 100-unit band each: three to a sheet.
+void MakeList(BuildFixture& f, int count) {
+    std::vector<Record> rows;
+    for (int i = 1; i <= count; ++i) rows.push_back(BuildFixture::R("Name", std::to_string(i)));
+    f.AddRows("Cust", rows);
+    TfrPage& p = f.AddPage();
+    f.AddBand(p, btMasterData, "Data", 0, 100, "Cust");
+    f.AddMemo(p, "N", 0, 0, 100, 20, "[Cust.Name] [LINE#] [CURRENT#]");
+    f.AddBand(p, btPageFooter, "PageFooter", 300, 20);
+    f.AddMemo(p, "PF", 0, 300, 100, 20, "[PAGE#]");
+}
+
+std::string BandName(TfrBand* band) {
+    return band ? band->Name : std::string("?");
+}
+
+using ReportBuild = BuildFixture;
+
+// A fixture of its own for each case of a table.
+struct Fresh : BuildFixture {
+    void TestBody() override {}
+};
+
+TEST_F(ReportBuild, EventsComeInTheOrderOfTheSheetsAndBands) {
+    AddRows("Cust", Names({"A", "B", "C", "D"}));
+    TfrPage& p = AddPage();
+    AddBand(p, btReportTitle, "Title", 0, 20);
+    AddBand(p, btPageHeader, "PageHeader", 30, 20);
+    AddBand(p, btMasterHeader, "MasterHeader", 60, 20, "", flBandRepeatHeader);
+    AddBand(p, btMasterData, "Data", 90, 100, "Cust");
+    AddMemo(p, "N", 0, 90, 100, 20, "[Cust.Name]");
+    AddBand(p, btMasterFooter, "MasterFooter", 200, 20);
+    AddBand(p, btReportSummary, "Summary", 230, 20);
+    AddBand(p, btPageFooter, "PageFooter", 300, 20);
+    AddBand(p, btOverlay, "Overlay", 330, 10);
+
+    std::vector<std::string> trace;
+    report.OnBeginDoc = [&] { trace.push_back("BeginDoc"); };
+    report.OnEndDoc = [&] { trace.push_back("EndDoc"); };
+    report.OnBeginPage = [&](int n) { trace.push_back("BeginPage " + std::to_string(n)); };
+    report.OnEndPage = [&](int n) { trace.push_back("EndPage " + std::to_string(n)); };
+    report.OnBeginBand = [&](TfrBand* b) { trace.push_back("<" + BandName(b)); };
+    report.OnEndBand = [&](TfrBand* b) { trace.push_back(BandName(b) + ">"); };
+    report.OnBeforePrint = [&](rtl::TStringList&, TfrView& v) {
+        trace.push_back("print " + v.Name);
+    };
+    ASSERT_TRUE(report.BuildPreparedReport());
+
+    // Title 20 + header 20 + master header 20 leave 281 - 60 for two records
+    // on the first sheet (the page footer takes 20 of 361).
+    // Bands without a band object (the column header and footer, the band of
+    // loose objects) still raise their events.
+    const std::vector<std::string> expected = {
+        "BeginDoc", "BeginPage 0", "<Overlay", "Overlay>", "<", ">", "<Title", "Title>",
+        "<PageHeader", "PageHeader>", "<", ">", "<MasterHeader", "MasterHeader>", "<Data",
+        "print N", "Data>", "<Data", "print N", "Data>",
+        // The third record does not fit: column footer, the finished sheet's
+        // end and footer, the next sheet's start, overlay, headers, the
+        // repeated master header, then the record.
+        "<Data", "<", ">", "EndPage 0", "<PageFooter", "PageFooter>", "BeginPage 1", "<Overlay",
+        "Overlay>", "<PageHeader", "PageHeader>", "<", ">", "<MasterHeader", "MasterHeader>",
+        "print N", "Data>", "<Data", "print N", "Data>", "<MasterFooter", "MasterFooter>", "<", ">",
+        "<Summary", "Summary>",
+        // The last sheet ends once (never for a sheet after it).
+        "EndPage 1", "<PageFooter", "PageFooter>", "EndDoc"};
+    std::string joined;
+    for (const std::string& t : trace) joined += "\"" + t + "\", ";
+    EXPECT_EQ(trace, expected) << joined;
+}
+
+// STOPREPORT keeps the sheets built so far, in one pass and in two; the
+// operator's Cancel (the progress window's button) keeps none; a build error
+// keeps none and shows one message.
+TEST_F(ReportBuild, StopReportKeepsTheSheetsCancelAndErrorsKeepNone) {
+    struct Case {
+        const char* name;
+        bool twoPass;
+        std::function<void(BuildFixture&)> arm;
+        bool built;
+        int sheets;
+        size_t messages;
+    };
+    const Case cases[] = {
+        {"STOPREPORT", false,
+         [](BuildFixture& f) {
+             f.report.OnBeginBand = [&f](TfrBand* b) {
+                 if (b->Name == "Data" && b->LineNo == 5) f.report.StopReport();
+             };
+         },
+         true, 2, 0},
+        {"STOPREPORT two passes", true,
+         [](BuildFixture& f) {
+             f.report.OnBeginBand = [&f](TfrBand* b) {
+                 if (b->Name == "Data" && b->LineNo == 5) f.report.StopReport();
+             };
+         },
+         true, 2, 0},
+        {"Cancel", false,
+         [](BuildFixture& f) {
+             f.report.OnProgress = [&f](int n) {
+                 if (n == 2) f.report.CancelRequested = true;
+             };
+         },
+         false, 0, 0},
+        {"Cancel in the first of two passes", true,
+         [](BuildFixture& f) {
+             f.report.OnProgress = [&f](int n) {
+                 if (n == 2) f.report.CancelRequested = true;
+             };
+         },
+         false, 0, 0},
+        {"error", false,
+         [](BuildFixture& f) {
+             f.report.Pages->Items(0).ObjectAt(1)->Memo.SetText("[Cust.Name] [BAD]");
+         },
+         false, 0, 1},
+    };
+    std::vector<std::string> shown;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fresh f;
+        f.SetUp();
+        MakeList(f, 9);
+        f.report.DoublePass = c.twoPass;
+        c.arm(f);
+        EXPECT_EQ(f.report.BuildPreparedReport(), c.built);
+        EXPECT_EQ(f.report.PreparedPages->Count(), c.sheets);
+        EXPECT_EQ(f.errors.size(), c.messages);
+        shown.insert(shown.end(), f.errors.begin(), f.errors.end());
+        f.TearDown();
+    }
+    ASSERT_EQ(shown.size(), 1u);
+    // The message names the report component and the object, then the reason.
+    EXPECT_NE(shown[0].find("计算时发生错误\r[Cust.Name] [BAD]\r\r报表: frReport1\r对象: N\r\r"),
+              std::string::npos)
+        << shown[0];
+    EXPECT_NE(shown[0].find("no value for BAD"), std::string::npos);
+}
+
+TEST_F(ReportBuild, EveryBuildStartsItsCountersAndPositionsAfresh) {
+    MakeList(*this, 4);
+    bool stopOnce = true;
+    report.OnBeginBand = [this, &stopOnce](TfrBand* b) {
+        if (b->Name == "Data" && b->LineNo == 2 && stopOnce) {
+            stopOnce = false;
+            report.StopReport();
+        }
+    };
+    ASSERT_TRUE(report.BuildPreparedReport()); // stopped after the first record
+    const Sheets whole = {{"N@0,0:1 1 1", "N@0,100:2 2 2", "N@0,200:3 3 3", "PF@0,341:1"},
+                          {"N@0,0:4 4 4", "PF@0,341:2"}};
+    EXPECT_NE(Pages(), whole);
+    ASSERT_TRUE(report.BuildPreparedReport());
+    EXPECT_EQ(Pages(), whole);
+    ASSERT_TRUE(report.BuildPreparedReport());
+    EXPECT_EQ(Pages(), whole);
+    report.DoublePass = true;
+    ASSERT_TRUE(report.BuildPreparedReport());
+    EXPECT_EQ(Pages(), whole);
+}
+
+TEST_F(ReportBuild, TheTemplateComesBackAfterEveryBuildAlsoWhenAHandlerThrows) {
+    MakeList(*this, 4);
+    TfrPage& page = report.Pages->Items(0);
+    const auto shape = [&page] {
+        std::vector<std::string> objects;
+        for (int i = 0; i < page.ObjectCount(); ++i) {
+            const TfrView* v = page.ObjectAt(i);
+            objects.push_back(v->Name + std::to_string(v->Top) + (v->PreparedMode ? "p" : "") +
+                              (v->OwnerBand ? "b" : ""));
+        }
+        return objects;
+    };
+    const auto before = shape();
+    ASSERT_TRUE(report.BuildPreparedReport());
+    EXPECT_EQ(shape(), before);
+
+    // An event handler's exception reaches the caller; no pages, the same template.
+    report.OnEndBand = [](TfrBand*) { throw std::runtime_error("handler"); };
+    EXPECT_THROW(report.BuildPreparedReport(), std::runtime_error);
+    EXPECT_EQ(report.PreparedPages->Count(), 0);
+    EXPECT_EQ(shape(), before);
+    EXPECT_FALSE(report.FinalPass);
+}
+
+TEST_F(ReportBuild, ACancelledDialogPageLeavesNoPages) {
+    MakeList(*this, 2);
+    const int dialog = report.Pages->Add();
+    report.Pages->Items(dialog).PageType = ptDialog;
+    AddMemo(report.Pages->Items(dialog), "Ask", 0, 0, 50, 20, "?");
+    int shown = 0;
+    int answer = mrCancel;
+    frGuiHooks().ShowDialogPage = [&](TfrPage&) {
+        ++shown;
+        return answer;
+    };
+    EXPECT_FALSE(report.BuildPreparedReport());
+    EXPECT_EQ(report.PreparedPages->Count(), 0);
+    answer = mrOk;
+    report.DoublePass = true; // asked once, before the first pass
+    EXPECT_TRUE(report.BuildPreparedReport());
+    EXPECT_EQ(report.PreparedPages->Count(), 1);
+    EXPECT_EQ(shown, 2);
+    frGuiHooks().ShowDialogPage = nullptr;
+}
+
+TEST_F(ReportBuild, MoreWaitingHeadersThanTheOldFixedTableHeld) {
+    AddRows("G", {R("Name", "x")});
+    TfrPage& p = AddPage();
+    constexpr int kHeaders = 105;
+    for (int i = 0; i < kHeaders; ++i)
+        AddBand(p, btGroupHeader, "G" + std::to_string(i), i * 3, 3, "[G.Name]");
+    AddBand(p, btMasterData, "Data", kHeaders * 3 + 1, 3, "G");
+    AddMemo(p, "N", 0, kHeaders * 3 + 1, 50, 3, "[G.Name]");
+    ASSERT_TRUE(report.BuildPreparedReport());
+    const Sheets sheets = Pages();
+    ASSERT_EQ(sheets.size(), 1u);
+    EXPECT_EQ(sheets[0], std::vector<std::string>{"N@0," + std::to_string(kHeaders * 3) + ":x"});
+}
 
 } // namespace
