@@ -6,14 +6,17 @@
 #include "platform/db/ado_connection.h"
 #include "platform/db/ado_query.h"
 #include "platform/rtl/string_list.h"
+#include "platform/rtl/sysutils.h"
 #include "platform/text/cp936.h"
-#include "report/engine/db_dataset.h"
 #include "report/barcode/barcode_view.h"
+#include "report/core/process_state.h"
+#include "report/engine/db_dataset.h"
+#include "report/engine/prepared_pages.h"
+#include "report/model/band_view.h"
 #include "report/model/memo_view.h"
 #include "report/model/object_registry.h"
 #include "report/model/page.h"
 #include "report/model/report.h"
-#include "report/core/process_state.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,6 +26,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QPushButton>
 #include <QStyle>
 #include <QTableView>
@@ -33,6 +37,19 @@
 #include <sqlite3.h>
 
 namespace {
+
+// Tests that write Print.frf beside the program take turns: the suite runs
+// two tests at a time.
+class TemplateFileLock {
+public:
+    TemplateFileLock() : lock_(QDir::tempPath() + QStringLiteral("/velkor-print-frf.lock")) {
+        lock_.setStaleLockTime(0);
+        lock_.lock();
+    }
+
+private:
+    QLockFile lock_;
+};
 
 const QString kBadConnect = QStringLiteral(
     "Error: 该数据库文件可能被以独占方式打开了，或是该数据库的密码有误，请您重新输入");
@@ -359,6 +376,7 @@ TEST_F(MainWindowTest, PrintAndDesignNeedAnOpenTable) {
 }
 
 TEST_F(MainWindowTest, PrintAndDesignReadTheTemplateAfreshEachTime) {
+    TemplateFileLock lock;
     OpenSample();
     const std::string path = text::QStringToCp936(TfrmPrint::TemplatePath());
     ASSERT_FALSE(QFile::exists(TfrmPrint::TemplatePath()));
@@ -437,6 +455,57 @@ TEST_F(MainWindowTest, BeforePrintPutsTheRecordsBarcodeIntoTheObjectNamedB) {
     memoView.Name = "B";
     EXPECT_THROW(fire(memoView, 1), std::runtime_error);
     EXPECT_EQ(fire(memoView, 8), "[template]\r\n");
+}
+
+TEST_F(MainWindowTest, PrintBuildsALabelPerRecordOfTheOpenAccessTable) {
+    TemplateFileLock lock;
+    Connect(Fixture("jet4-plain.mdb"));
+    PickTable(QStringLiteral("Table1"));
+    PickFields(QStringLiteral("ID"), QStringLiteral("Data"));
+    QTest::mouseClick(w.Button2, Qt::LeftButton);
+    ASSERT_TRUE(w.ADOQuery1().Active());
+    messages.clear();
+
+    // Print.frf as the designer saves it: a label band over frDBDataSet1 with
+    // the name and the barcode object B, which the window fills per record.
+    const std::string path = text::QStringToCp936(TfrmPrint::TemplatePath());
+    {
+        TfrReport made;
+        TfrPage& page = made.Pages->Items(made.Pages->Add());
+        page.UseMargins = false;
+        auto& band = static_cast<TfrBandView&>(page.AddObject(CreateObject(gtBand, "")));
+        band.FrameTyp = btMasterData;
+        band.Name = "MasterData1";
+        band.SetBounds(0, 10, 300, 60);
+        band.FormatText = "frDBDataSet1";
+        auto& memo = static_cast<TfrMemoView&>(page.AddObject(CreateObject(gtMemo, "")));
+        memo.Name = "Memo1";
+        memo.SetBounds(8, 12, 200, 16);
+        memo.Memo.SetText("[frDBDataSet1.\"Title\"]");
+        auto& barcode =
+            static_cast<TfrBarCodeView&>(page.AddObject(CreateObject(gtAddIn, "TfrBarCodeView")));
+        barcode.Name = "B";
+        barcode.SetBounds(8, 30, 200, 36);
+        barcode.BarType = bcCode128B;
+        made.SaveTemplateFile(path);
+    }
+    QTest::mouseClick(w.BitBtn1, Qt::LeftButton);
+    QFile::remove(TfrmPrint::TemplatePath());
+    EXPECT_TRUE(messages.empty()) << messages.front().text.toStdString();
+
+    // Until the preview window is there, the pages stay in the report.
+    TfrEMFPages& pages = *w.frReport1().PreparedPages;
+    ASSERT_EQ(pages.Count(), 1);
+    pages.MaterializePage(0);
+    std::vector<std::string> labels;
+    for (const auto& v : pages.PageAt(0).Page->Objects)
+        labels.push_back(v->Name + "@" + std::to_string(v->Top) + ":" + rtl::Trim(v->Memo.Text()));
+    const std::vector<std::string> expected = {"Memo1@2:One", "B@20:1",          "Memo1@62:Two",
+                                               "B@80:2",      "Memo1@122:Three", "B@140:3"};
+    EXPECT_EQ(labels, expected);
+    // The template itself is as it was read.
+    EXPECT_EQ(w.frReport1().Pages->Items(0).ObjectCount(), 3);
+    EXPECT_FALSE(w.frReport1().Pages->Items(0).ObjectAt(2)->PreparedMode);
 }
 
 TEST_F(MainWindowTest, TemplatesReachTheOpenRecordsThroughFrDBDataSet1) {
