@@ -70,7 +70,7 @@ int TfrPageRuntime::ColumnFooterHeight() const {
 
 TfrBand* TfrPageRuntime::FindBand(const std::string& name) const {
     for (const auto& first : RunBands)
-        for (TfrBand* b = first.get(); b; b = b->NextBand.get())
+        for (TfrBand* b = first.get(); b; b = b->Next.get())
             if (b->BandObject && SameName(b->BandObject->Name, name)) return b;
     return nullptr;
 }
@@ -93,7 +93,7 @@ void TfrPageRuntime::ResetForPass() {
     FreshSheet = false;
     pending_.clear();
     for (const auto& first : RunBands) {
-        for (TfrBand* b = first.get(); b; b = b->NextBand.get()) {
+        for (TfrBand* b = first.get(); b; b = b->Next.get()) {
             b->LineNo = 1;
             b->LineThroughNo = 1;
             b->GroupValue = rtl::TVariant();
@@ -133,7 +133,7 @@ void TfrPageRuntime::InitPage() {
     if (finalOfTwo && Initialised) {
         // The bands made for the first pass serve the final one.
         for (const auto& first : RunBands)
-            for (TfrBand* b = first.get(); b; b = b->NextBand.get()) b->RestartDataSets();
+            for (TfrBand* b = first.get(); b; b = b->Next.get()) b->RestartDataSets();
         for (int i = 0; i < Page.ObjectCount(); ++i)
             if (auto* memo = dynamic_cast<TfrMemoView*>(Page.ObjectAt(i)))
                 memo->LastPrintedText.clear();
@@ -154,7 +154,7 @@ void TfrPageRuntime::InitPage() {
 
 void TfrPageRuntime::FillBand(TfrBand& band, TfrBandView& object) {
     band.Memo.Assign(object.Memo);
-    band.Script.Assign(object.BeforePrintScript);
+    band.Code.Assign(object.BeforePrintScript);
     band.BandLeft = object.Left;
     band.BandTop = object.Top;
     band.BandWidth = object.Width;
@@ -199,7 +199,7 @@ void TfrPageRuntime::CreateRunBands() {
         TfrBand& band = *RunBand(b->BandType());
         band.ReleaseDataSets();
         band.Memo.Assign(b->Memo);
-        band.Script.Assign(b->BeforePrintScript);
+        band.Code.Assign(b->BeforePrintScript);
         band.BandLeft = b->Left;
         band.BandWidth = b->Width;
         band.BandObject = b;
@@ -269,7 +269,7 @@ void TfrPageRuntime::CreateRunBands() {
         for (const auto& b : chain) order.push_back(b.get());
         for (size_t k = chain.size() - 1; k > 0; --k) {
             order[k]->PrevBand = order[k - 1];
-            order[k - 1]->NextBand = std::move(chain[k]);
+            order[k - 1]->Next = std::move(chain[k]);
         }
         order.front()->PrevBand = nullptr;
         order.front()->LastOfType = order.back();
@@ -297,9 +297,9 @@ void TfrPageRuntime::CreateRunBands() {
 void TfrPageRuntime::LinkBands() {
     // 5. Headers and footers with the data bands of their level.
     for (const LevelTypes& level : kLevelTypes) {
-        for (TfrBand* h = RunBand(level.Header); h; h = h->NextBand.get()) {
+        for (TfrBand* h = RunBand(level.Header); h; h = h->Next.get()) {
             if (!h->BandObject) continue;
-            for (TfrBand* d = RunBand(level.Data); d; d = d->NextBand.get()) {
+            for (TfrBand* d = RunBand(level.Data); d; d = d->Next.get()) {
                 if (!d->BandObject || d->BandTop < h->BandTop + h->BandHeight) continue;
                 if (!d->HeaderLink) {
                     d->HeaderLink = h;
@@ -308,10 +308,10 @@ void TfrPageRuntime::LinkBands() {
                 break;
             }
         }
-        for (TfrBand* f = RunBand(level.Footer); f; f = f->NextBand.get()) {
+        for (TfrBand* f = RunBand(level.Footer); f; f = f->Next.get()) {
             if (!f->BandObject) continue;
             TfrBand* last = nullptr;
-            for (TfrBand* d = RunBand(level.Data); d; d = d->NextBand.get())
+            for (TfrBand* d = RunBand(level.Data); d; d = d->Next.get())
                 if (d->BandObject && d->BandTop + d->BandHeight <= f->BandTop) last = d;
             if (last && !last->FooterLink) {
                 last->FooterLink = f;
@@ -322,9 +322,9 @@ void TfrPageRuntime::LinkBands() {
 
     // 6. Group headers, innermost first, with group footers, innermost first.
     std::vector<TfrBand*> headers, footers;
-    for (TfrBand* b = RunBand(btGroupHeader); b; b = b->NextBand.get())
+    for (TfrBand* b = RunBand(btGroupHeader); b; b = b->Next.get())
         if (b->BandObject) headers.push_back(b);
-    for (TfrBand* b = RunBand(btGroupFooter); b; b = b->NextBand.get())
+    for (TfrBand* b = RunBand(btGroupFooter); b; b = b->Next.get())
         if (b->BandObject) footers.push_back(b);
     std::reverse(headers.begin(), headers.end());
     for (size_t i = 0; i < headers.size() && i < footers.size(); ++i) {
@@ -347,7 +347,7 @@ void TfrPageRuntime::LinkBands() {
                 const std::string bandName = entry.substr(0, eq);
                 const std::string dataSetName = rtl::Trim(entry.substr(eq + 1));
                 for (int type = btMasterHeader; type <= btChild; ++type) {
-                    for (TfrBand* b = RunBand(type); b; b = b->NextBand.get()) {
+                    for (TfrBand* b = RunBand(type); b; b = b->Next.get()) {
                         if (!b->BandObject || !SameName(b->BandObject->Name, bandName)) continue;
                         TfrFoundDataSet found = FindDataSetByName(dataSetName);
                         b->CrossDataSet = found.DataSet;
@@ -360,12 +360,12 @@ void TfrPageRuntime::LinkBands() {
 
     // 8. Child bands.
     for (const auto& first : RunBands)
-        for (TfrBand* b = first.get(); b; b = b->NextBand.get())
+        for (TfrBand* b = first.get(); b; b = b->Next.get())
             if (b->BandObject && !rtl::Trim(b->BandObject->ChildBand).empty())
-                b->ChildLink = FindBand(b->BandObject->ChildBand);
+                b->Child = FindBand(b->BandObject->ChildBand);
 
     // 9. Group headers join the group list of the data band they group.
-    for (TfrBand* g = RunBand(btGroupHeader); g; g = g->NextBand.get()) {
+    for (TfrBand* g = RunBand(btGroupHeader); g; g = g->Next.get()) {
         if (!g->BandObject) continue;
         TfrBand* data = nullptr;
         if (rtl::Trim(g->BandObject->Master).empty()) {
@@ -435,8 +435,8 @@ void TfrPageRuntime::PrepareAggregatesAndFields() {
     try {
         for (int level = 1; level <= kLevels; ++level) {
             TfrBand* first = RunBand(kDataTypeOfLevel[level]);
-            for (TfrBand* d = first; d; d = d->NextBand.get())
-                if ((d == first && d->BandObject) || d->DataSet) registerAggregates(*d);
+            for (TfrBand* d = first; d; d = d->Next.get())
+                if ((d == first && d->BandObject) || d->Data) registerAggregates(*d);
         }
         if (TfrBand* cross = RunBand(btCrossData); cross && cross->BandObject)
             registerAggregates(*cross);
@@ -478,11 +478,11 @@ void TfrPageRuntime::BuildPage() {
 
     // 1.-2. A page without records prints nothing.
     if (!report.PrintIfEmpty) {
-        bool empty = !master->DataSet;
+        bool empty = !master->Data;
         if (!empty) {
             try {
-                master->DataSet->First();
-                empty = master->DataSet->Eof();
+                master->Data->First();
+                empty = master->Data->Eof();
             } catch (const std::exception&) {
                 empty = true;
             }
@@ -579,8 +579,8 @@ void TfrPageRuntime::RunDataLevel(int level) {
     if (level < 1 || level > kLevels) return;
     const auto& resetAggregates = frEngineHooks().ResetAggregates;
     for (TfrBand* band = RunBand(kDataTypeOfLevel[level]); band && !Build.Terminated();
-         band = band->NextBand.get()) {
-        TfrDataset* data = band->DataSet;
+         band = band->Next.get()) {
+        TfrDataset* data = band->Data;
         if (!data) continue;
         data->First();
         if (RecordingMode == 1) {
@@ -726,7 +726,7 @@ void TfrPageRuntime::NewColumn(TfrBand* band) {
     }
     // Headers marked to repeat come again above the band that broke.
     if (!NoRepeatHeaders) {
-        for (TfrBand* g = RunBand(btGroupHeader); g && g != band; g = g->NextBand.get()) {
+        for (TfrBand* g = RunBand(btGroupHeader); g && g != band; g = g->Next.get()) {
             if (!g->BandObject || !(g->Flags & flBandRepeatHeader)) continue;
             rtl::ScopedRestore<bool> keep(g->KeepAggregates, true);
             ShowBand(g);

@@ -68,14 +68,14 @@ TfrBand::TfrBand(int bandType, TfrPageRuntime& runtime)
 
 TfrBand::~TfrBand() {
     // The chain is taken down one band at a time, however long it is.
-    std::unique_ptr<TfrBand> next = std::move(NextBand);
-    while (next) next = std::move(next->NextBand);
+    std::unique_ptr<TfrBand> next = std::move(Next);
+    while (next) next = std::move(next->Next);
     if (frEngine().CurrentBand == this) frEngine().CurrentBand = nullptr;
     ReleaseDataSets();
 }
 
 void TfrBand::SetChildBand(const std::string& bandName) {
-    ChildLink = rtl::Trim(bandName).empty() ? nullptr : Runtime->FindBand(bandName);
+    Child = rtl::Trim(bandName).empty() ? nullptr : Runtime->FindBand(bandName);
 }
 
 void TfrBand::SetGroupCondition(const std::string& condition) {
@@ -88,19 +88,19 @@ void TfrBand::SetDataSource(const std::string& dataSetName) {
 }
 
 bool TfrBand::DataSetEof() {
-    return DataSet ? DataSet->Eof() : true;
+    return Data ? Data->Eof() : true;
 }
 
 void TfrBand::DataSetFirst() {
-    if (DataSet) DataSet->First();
+    if (Data) Data->First();
 }
 
 void TfrBand::DataSetNext() {
-    if (DataSet) DataSet->Next();
+    if (Data) Data->Next();
 }
 
 void TfrBand::DataSetPrior() {
-    if (DataSet) DataSet->Prior();
+    if (Data) Data->Prior();
 }
 
 void TfrBand::BindDataSource(const std::string& text) {
@@ -113,28 +113,28 @@ void TfrBand::BindDataSource(const std::string& text) {
     const std::string name = report.Dictionary->RealBandDataSourceName(rtl::Trim(text));
     if (!name.empty()) {
         TfrFoundDataSet found = FindDataSetByName(name);
-        DataSet = found.DataSet;
+        Data = found.DataSet;
         OwnedDataSet = std::move(found.Owned);
-        walking_ = DataSet != nullptr;
+        walking_ = Data != nullptr;
     }
-    if (!DataSet && Type == btMasterData && report.ReportType == TfrReportType::rtSimple &&
+    if (!Data && Type == btMasterData && report.ReportType == TfrReportType::rtSimple &&
         report.Dataset) {
-        DataSet = report.Dataset;
-        DataSet->BeginWalk();
+        Data = report.Dataset;
+        Data->BeginWalk();
         walking_ = true;
     }
 }
 
 void TfrBand::ReleaseDataSets() {
-    if (DataSet && walking_) {
+    if (Data && walking_) {
         try {
-            DataSet->EndWalk();
+            Data->EndWalk();
         } catch (const std::exception&) {
             // A data set whose rows went away has nothing left to give back.
         }
     }
     walking_ = false;
-    DataSet = nullptr;
+    Data = nullptr;
     OwnedDataSet.reset();
     if (CrossDataSet) {
         try {
@@ -147,9 +147,9 @@ void TfrBand::ReleaseDataSets() {
 }
 
 void TfrBand::RestartDataSets() {
-    if (DataSet && walking_) {
-        DataSet->EndWalk();
-        DataSet->BeginWalk();
+    if (Data && walking_) {
+        Data->EndWalk();
+        Data->BeginWalk();
     }
 }
 
@@ -171,13 +171,13 @@ void TfrBand::MakeCurrent() {
     TfrEngineState& engine = frEngine();
     engine.CurrentBand = this;
     // A band without rows of its own shows the counters of its chain's first band.
-    const TfrBand* counters = DataSet ? this : Runtime->RunBand(Type);
+    const TfrBand* counters = Data ? this : Runtime->RunBand(Type);
     if (!counters) counters = this;
     engine.LineNo = counters->LineNo;
     engine.LineThroughNo = counters->LineThroughNo;
     const int level = LevelDataType(Type);
     engine.BandDataSet =
-        level >= 0 && Runtime->RunBand(level) ? Runtime->RunBand(level)->DataSet : nullptr;
+        level >= 0 && Runtime->RunBand(level) ? Runtime->RunBand(level)->Data : nullptr;
 }
 
 bool TfrBand::DrawBand() {
@@ -212,7 +212,7 @@ bool TfrBand::DrawBand() {
     CurYSetByScript = false;
     if (!SkipScriptOnce) {
         const auto& run = frEngineHooks().RunScript;
-        if (run && BandObject && Script.Count() > 0) run(*BandObject, Script);
+        if (run && BandObject && Code.Count() > 0) run(*BandObject, Code);
     }
     SkipScriptOnce = false;
     const int y0 = page.CurrentY;
@@ -259,14 +259,14 @@ bool TfrBand::DrawBand() {
                 }
             }
             SubReportsDone = true;
-            if (frIsDataBand(Type) && DataSet && NextBand && !NextBand->DataSet) {
+            if (frIsDataBand(Type) && Data && Next && !Next->Data) {
                 // A row of bands printed per record.
                 DrawBandBody();
-                for (TfrBand* b = NextBand.get(); b; b = b->NextBand.get())
+                for (TfrBand* b = Next.get(); b; b = b->Next.get())
                     if (b->IsVisible) b->DrawBandBody();
             } else {
                 DrawBandBody();
-                if (ChildLink) ChildLink->DrawBand();
+                if (Child) Child->DrawBand();
                 if (!frIsDataBand(Type) && Type != btGroupHeader && NewPageAfter && IsVisible &&
                     page.BreakNesting == 0)
                     page.NewPage();
@@ -274,14 +274,14 @@ bool TfrBand::DrawBand() {
             if (!SubReportsDone) result = true;
         }
     } else {
-        if (ChildLink && PrintChildIfInvisible) ChildLink->DrawBand();
+        if (Child && PrintChildIfInvisible) Child->DrawBand();
         if (frIsDataBand(Type) && frEngineHooks().AccumulateRow)
             frEngineHooks().AccumulateRow(*this);
     }
 
     if (!KeepAggregates) {
         if (Type == btGroupHeader) {
-            for (TfrBand* g = this; g; g = g->NextBand.get())
+            for (TfrBand* g = this; g; g = g->Next.get())
                 g->GroupValue = g->EvaluateGroupCondition();
         } else if (Type != btPageFooter || report.PreparedPages->Count() == engine.PageNo + 1) {
             if (frEngineHooks().ResetAggregates) frEngineHooks().ResetAggregates(*this);
@@ -294,9 +294,9 @@ bool TfrBand::DrawBand() {
 
 int TfrBand::CalcBandHeight() {
     int result;
-    if (frIsDataBand(Type) && NextBand && !NextBand->DataSet) {
+    if (frIsDataBand(Type) && Next && !Next->Data) {
         result = 0;
-        for (TfrBand* b = this; b; b = b->NextBand.get()) {
+        for (TfrBand* b = this; b; b = b->Next.get()) {
             if (b != this) b->CalcedHeight = -1; // measured afresh for this record
             result += b->MeasureBand();
         }

@@ -146,7 +146,7 @@ public:
     void SetGroupCondition(const std::string& condition) override;
     // Detaches the band from its data set and binds it to the named one.
     void SetDataSource(const std::string& dataSetName) override;
-    bool HasDataSet() const override { return DataSet != nullptr; }
+    bool HasDataSet() const override { return Data != nullptr; }
     bool DataSetEof() override;
     void DataSetFirst() override;
     void DataSetNext() override;
@@ -201,13 +201,13 @@ public:
     TfrPageRuntime* Runtime;           // the page's formation state; not owned
     TfrBandView* BandObject = nullptr; // not owned; none for an absent type
     uint16_t Flags = 0;
-    std::unique_ptr<TfrBand> NextBand; // the chain of same-type bands goes with its first
+    std::unique_ptr<TfrBand> Next; // the chain of same-type bands goes with its first
     TfrBand* PrevBand = nullptr;
     TfrBand* NextGroupHeader = nullptr;
     TfrBand* PrevGroupHeader = nullptr;
     TfrBand* FirstGroupHeader = nullptr;
     TfrBand* LastGroupHeader = nullptr;
-    TfrBand* ChildLink = nullptr;
+    TfrBand* Child = nullptr;
     TfrBand* AggregateSource = nullptr; // data band holding the accumulators read here
     int FirstSubReport = 0;
     int SubReportMaxY = 0;
@@ -241,8 +241,8 @@ public:
     bool IsVisible = true;
     std::vector<TfrView*> Objects; // not owned; in page order, sub-reports last
     rtl::TStringList Memo;
-    rtl::TStringList Script;
-    TfrDataset* DataSet = nullptr;
+    rtl::TStringList Code;
+    TfrDataset* Data = nullptr;
     std::unique_ptr<TfrDataset> OwnedDataSet; // a data set made for the band
     TfrDataset* CrossDataSet = nullptr;
     std::unique_ptr<TfrDataset> OwnedCrossDataSet;
