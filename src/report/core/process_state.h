@@ -271,15 +271,15 @@ TfrDesignerEditorHooks& DesignerEditorHooks();
 // A template page's position and counters while it is formed. The band
 // engine keeps one per page (its run-time page derives from this) and points
 // frEngine().RunPage at the page being formed; a script's CURY assignment
-// writes CurrentY here.
+// writes CurY here.
 struct TfrPageRunState {
     virtual ~TfrPageRunState() = default;
-    int CurrentY = 0;      // CURY: where the next band prints
-    int BottomY = 0;       // the lowest usable position on the current sheet
-    int BottomLimit = 0;   // PAGEHEIGHT; FREESPACE is BottomLimit - CurrentY
+    int CurY = 0;      // CURY: where the next band prints
+    int MaxY = 0;       // the lowest usable position on the current sheet
+    int BottomLimit = 0;   // PAGEHEIGHT; FREESPACE is BottomLimit - CurY
     int PageWidth = 0;     // PAGEWIDTH
-    int RecordNo = 1;      // CURRENT#: records printed, from 1
-    int CrossColumnNo = 1; // COLUMN#: the cross-tab column being printed
+    int Records = 1;      // CURRENT#: records printed, from 1
+    int CrossColumn = 1; // COLUMN#: the cross-tab column being printed
 };
 
 struct TfrEngineState {

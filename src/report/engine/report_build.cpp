@@ -76,10 +76,10 @@ TfrBand* TfrPageRuntime::FindBand(const std::string& name) const {
 }
 
 void TfrPageRuntime::ResetForPass() {
-    RecordNo = 1;
-    CrossColumnNo = 1;
-    CurrentY = 0;
-    BottomY = 0;
+    Records = 1;
+    CrossColumn = 1;
+    CurY = 0;
+    MaxY = 0;
     ColumnIndex = 0;
     ColumnTopY = 0;
     OffsetX = 0;
@@ -506,18 +506,18 @@ void TfrPageRuntime::BuildPage() {
         }
         BottomLimit = Page.BottomLimit();
         PageWidth = Page.PageWidth();
-        BottomY = Build.AppendToPrevious && Build.FooterPrinted ? Build.PrevBottomY : BottomLimit;
+        MaxY = Build.AppendToPrevious && Build.FooterPrinted ? Build.PrevBottomY : BottomLimit;
         ColumnIndex = 0;
         OffsetX = LeftLimit();
         FreshSheet = false;
         if (Build.AppendToPrevious) {
-            CurrentY = Build.PrevY;
+            CurY = Build.PrevY;
             Build.AppendedSheet = engine.PageNo;
             appendedSheetHasFooter = Build.FooterPrinted;
         } else {
             Build.AppendedSheet = -1;
             sheets.AppendPage(Page);
-            CurrentY = TopLimit();
+            CurY = TopLimit();
             ShowBand(RunBand(btOverlay));
             ShowBand(RunBand(btNone));
         }
@@ -548,8 +548,8 @@ void TfrPageRuntime::BuildPage() {
             ShowBand(RunBand(btReportSummary));
         }
         // Where a following page continues (PrintToPrevPage).
-        Build.PrevY = ColumnIndex > 0 ? Page.BottomLimit() : CurrentY;
-        Build.PrevBottomY = BottomY;
+        Build.PrevY = ColumnIndex > 0 ? Page.BottomLimit() : CurY;
+        Build.PrevBottomY = MaxY;
         ColumnIndex = 0;
         OffsetX = LeftLimit();
 
@@ -670,7 +670,7 @@ void TfrPageRuntime::RunDataLevel(int level) {
             if (RecordingMode == 1) {
                 Recording.push_back({band, TfrRecordKind::NextRecord});
             } else if (printed) {
-                RecordNo += 1;
+                Records += 1;
                 band->LineThroughNo += 1;
                 band->LineNo += 1;
                 if (!data->Eof() && band->NewPageAfter && band->IsVisible) NewPage();
@@ -696,12 +696,12 @@ void TfrPageRuntime::NewPage() {
     Build.Progress(engine.PageNo + 1);
     if (!NoRepeatHeaders) ShowBand(RunBand(btColumnFooter));
     FinishPages();
-    BottomY = Page.BottomLimit();
-    BottomLimit = BottomY;
+    MaxY = Page.BottomLimit();
+    BottomLimit = MaxY;
     Build.Report.PreparedPages->AppendPage(Page);
     Build.AppendToPrevious = false;
     ShowBand(RunBand(btOverlay));
-    CurrentY = TopLimit();
+    CurY = TopLimit();
     ShowBand(RunBand(btPageHeader));
     ShowBand(RunBand(btColumnHeader));
 }
@@ -719,7 +719,7 @@ void TfrPageRuntime::NewColumn(TfrBand* band) {
         ShowBand(RunBand(btColumnFooter));
         ColumnIndex += 1;
         OffsetX += ColumnWidth + Page.ColumnGap;
-        CurrentY = ColumnTopY;
+        CurY = ColumnTopY;
         ShowBand(RunBand(btColumnHeader));
     } else {
         NewPage();

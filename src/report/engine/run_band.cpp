@@ -11,7 +11,7 @@
 
 namespace {
 
-// Band types that keep their own place instead of printing at CurrentY.
+// Band types that keep their own place instead of printing at CurY.
 bool KeepsOwnTop(int bandType) {
     return bandType == btPageFooter || bandType == btOverlay || bandType == btNone;
 }
@@ -205,7 +205,7 @@ bool TfrBand::DrawBand() {
     if (TfrBand* last = page.LastDrawnBand;
         last && last != this && last->IsBandPresent() && last->BandColumn > 1) {
         page.OffsetX = last->BandColumnStartX;
-        page.CurrentY += last->BandHeight;
+        page.CurY += last->BandHeight;
         last->BandColumn = 1; // the row is closed once, whatever prints next
     }
 
@@ -215,7 +215,7 @@ bool TfrBand::DrawBand() {
         if (run && BandObject && Code.Count() > 0) run(*BandObject, Code);
     }
     SkipScriptOnce = false;
-    const int y0 = page.CurrentY;
+    const int y0 = page.CurY;
     if (page.Build.Terminated()) {
         CanBreak = keptCanBreak;
         return false;
@@ -231,22 +231,22 @@ bool TfrBand::DrawBand() {
         for (int i = 0; i < NewColumnRequests && !page.Build.Terminated(); ++i)
             page.NewColumn(this);
     }
-    if (CurYSetByScript) page.CurrentY = y0;
+    if (CurYSetByScript) page.CurY = y0;
 
     if (IsVisible) {
-        if (Type == btColumnHeader) page.ColumnTopY = page.CurrentY;
-        if (Type == btPageFooter) BandTop = page.BottomY;
+        if (Type == btColumnHeader) page.ColumnTopY = page.CurY;
+        if (Type == btPageFooter) BandTop = page.MaxY;
         if (IsBandPresent()) {
             CalcedHeight = std::max(CalcedHeight, BandHeight);
             if (!SkipsFitCheck(Type)) {
                 const int h = CalcBandHeight();
-                if (page.CurrentY + h > page.BottomY && !CanBreak) {
+                if (page.CurY + h > page.MaxY && !CanBreak) {
                     const int top = page.TopLimit();
                     if (page.FreshSheet || page.BreakNesting > 0) {
                         // The sheet holds only what its break printed: another
                         // break would bring the same again, so it prints here.
                         CanBreak = true;
-                    } else if (h <= page.BottomY - top || page.CurrentY != top) {
+                    } else if (h <= page.MaxY - top || page.CurY != top) {
                         result = true;
                         if (page.IsSubReportPage) {
                             CanBreak = keptCanBreak;
@@ -350,7 +350,7 @@ void TfrBand::UnStretch() {
 bool TfrBand::CheckFit(int y, int height, bool testOnly) {
     if (Type == btColumnFooter) return false;
     TfrPageRuntime& page = *Runtime;
-    if (static_cast<long long>(page.BottomY) >=
+    if (static_cast<long long>(page.MaxY) >=
         static_cast<long long>(y) + height + page.ColumnFooterHeight())
         return false;
     // A sheet just started by a break, or a break under way, is not left again.
@@ -363,7 +363,7 @@ void TfrBand::DrawBandBody() {
     TfrPageRuntime& page = *Runtime;
     const int keptTop = BandTop;
     const bool ownTop = KeepsOwnTop(Type);
-    if (!ownTop) BandTop = page.CurrentY;
+    if (!ownTop) BandTop = page.CurY;
     const int occurrence = std::max(CalcedHeight, BandHeight);
 
     if (Stretched) {
@@ -371,25 +371,25 @@ void TfrBand::DrawBandBody() {
         StretchObjects(h);
         DrawnHeight = h;
         if (!CanBreak && !ownTop) CheckFit(BandTop, h, false);
-        if (!ownTop) BandTop = page.CurrentY;
+        if (!ownTop) BandTop = page.CurY;
         bool handled = false;
         if (CanBreak)
             DrawSplit();
         else
             handled = OutputObjects();
         UnStretch();
-        if (!CanBreak && !handled && !ownTop) page.CurrentY += h;
+        if (!CanBreak && !handled && !ownTop) page.CurY += h;
     } else {
         if (!ownTop) {
             if (!CanBreak) CheckFit(BandTop, BandHeight, false);
-            BandTop = page.CurrentY;
+            BandTop = page.CurY;
         }
         if (CanBreak) {
             DrawnHeight = occurrence;
             DrawSplit();
         } else {
             const bool handled = OutputObjects();
-            if (!ownTop && !handled) page.CurrentY += BandHeight;
+            if (!ownTop && !handled) page.CurY += BandHeight;
         }
     }
     if (page.BreakNesting == 0) page.FreshSheet = false;
@@ -406,7 +406,7 @@ void TfrBand::DrawBandBody() {
             BandColumn = 1;
         } else {
             page.OffsetX = BandColumnStartX + k * (BandObject->ColumnWidth + BandObject->ColumnGap);
-            page.CurrentY -= occurrence;
+            page.CurY -= occurrence;
         }
     }
 
@@ -469,13 +469,13 @@ void TfrBand::DrawSplit() {
     // Objects are not cut across sheets here: an occurrence that does not fit
     // moves whole to the next column or sheet, and one that cannot fit on
     // any sheet prints where it is, clipped by the sheet's edge.
-    if (CheckFit(BandTop, DrawnHeight, true) && page.CurrentY != page.TopLimit() &&
-        !page.FreshSheet && page.BreakNesting == 0) {
+    if (CheckFit(BandTop, DrawnHeight, true) && page.CurY != page.TopLimit() && !page.FreshSheet &&
+        page.BreakNesting == 0) {
         CheckFit(BandTop, kForceBreak, false);
-        BandTop = page.CurrentY;
+        BandTop = page.CurY;
     }
     OutputObjects();
-    page.CurrentY += DrawnHeight;
+    page.CurY += DrawnHeight;
 }
 
 void frSetCurY(int y) {
@@ -484,7 +484,7 @@ void frSetCurY(int y) {
     if (TfrBand* band = CurrentRunBand();
         band && (band->NewPageRequests > 0 || band->NewColumnRequests > 0))
         band->CurYSetByScript = true;
-    page->CurrentY = y;
+    page->CurY = y;
 }
 
 void frRequestNewPage() {

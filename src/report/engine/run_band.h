@@ -260,7 +260,7 @@ private:
 };
 
 // What scripts and report functions do to the build; nothing outside one.
-// CURY := y: the page's CurrentY (and the band's note that it was set while
+// CURY := y: the page's CurY (and the band's note that it was set while
 // a break was pending).
 void frSetCurY(int y);
 // NEWPAGE and NEWCOLUMN: requests on the current band, served before it prints.

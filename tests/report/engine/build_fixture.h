@@ -132,7 +132,7 @@ public:
         else if (upper == "LINETHROUGH#")
             value = rtl::TVariant(e.LineThroughNo);
         else if (upper == "CURRENT#")
-            value = rtl::TVariant(e.RunPage ? e.RunPage->RecordNo : 0);
+            value = rtl::TVariant(e.RunPage ? e.RunPage->Records : 0);
         else if (upper == "BAD")
             throw std::runtime_error("no value for BAD");
         const size_t dot = upper.find('.');
