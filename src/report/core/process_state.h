@@ -34,10 +34,8 @@ namespace gdi {
 class Canvas;
 }
 
-class TfrBand;
 class TfrBandRuntime;
 class TfrCompressor;
-class TfrDataset;
 class TfrMemoView;
 class TfrObject;
 class TfrPage;
@@ -118,18 +116,6 @@ struct TfrEngineHooks {
     // script once, so each record runs code, not text; errors stay in the
     // interpreter's list. Unset, scripts are run from their text.
     std::function<void(rtl::TStringList& script)> CompileScript;
-
-    // Aggregates (the function library's SUM, AVG, MIN, MAX and COUNT). The
-    // band engine calls them at the points where totals change:
-    // RegisterBandAggregates for every data band of a page before the page
-    // is formed (the footer-like bands of the page are scanned for calls and
-    // the accumulators made in the data band); AccumulateRow after every
-    // record a data band prints, and for every record of an invisible one;
-    // ResetAggregates after a band has printed (its totals start again).
-    // Unset, a report without aggregates is assumed.
-    std::function<void(TfrBand& dataBand)> RegisterBandAggregates;
-    std::function<void(TfrBand& dataBand)> AccumulateRow;
-    std::function<void(TfrBand& band)> ResetAggregates;
 };
 
 TfrEngineHooks& frEngineHooks();
@@ -268,20 +254,6 @@ TfrDesignerEditorHooks& DesignerEditorHooks();
 // ---------------------------------------------------------------------------
 // Process-wide variables.
 
-// A template page's position and counters while it is formed. The band
-// engine keeps one per page (its run-time page derives from this) and points
-// frEngine().RunPage at the page being formed; a script's CURY assignment
-// writes CurY here.
-struct TfrPageRunState {
-    virtual ~TfrPageRunState() = default;
-    int CurY = 0;      // CURY: where the next band prints
-    int MaxY = 0;       // the lowest usable position on the current sheet
-    int BottomLimit = 0;   // PAGEHEIGHT; FREESPACE is BottomLimit - CurY
-    int PageWidth = 0;     // PAGEWIDTH
-    int Records = 1;      // CURRENT#: records printed, from 1
-    int CrossColumn = 1; // COLUMN#: the cross-tab column being printed
-};
-
 struct TfrEngineState {
     // Format version of the stream being read or written (template version
     // byte): object records read it deep inside the template reader.
@@ -309,20 +281,6 @@ struct TfrEngineState {
     // started the build: page events raised deep inside the build go to both.
     int PageNo = 0;
     TfrReport* MasterReport = nullptr;
-
-    // What the system variables show while a report is built, kept current
-    // by the band engine (engine/report_build.cpp) for the values layer.
-    // PAGE# is PageNo + 1 above.
-    double BuildDate = 0;         // DATE: the day the build started
-    double BuildTime = 0;         // TIME: the time of day it started
-    int TotalPages = 0;           // TOTALPAGES: pages of a finished first pass, else 0
-    bool FinalPass = false;       // FINALPASS: the pass whose pages are kept
-    int LineNo = 0;               // LINE# of the current band
-    int LineThroughNo = 0;        // LINETHROUGH# of the current band
-    TfrDataset* BandDataSet = nullptr; // data set of the current band's level (field
-                                       // names without a data set, with UseDefaultDataSetName)
-    TfrPageRunState* RunPage = nullptr; // CURY, FREESPACE, PAGEHEIGHT, PAGEWIDTH,
-                                        // CURRENT#, COLUMN#: the page being formed
 };
 
 // The engine state every object reads.

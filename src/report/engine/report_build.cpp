@@ -5,9 +5,11 @@
 #include "platform/rtl/sysutils.h"
 #include "report/core/resource_strings.h"
 #include "report/core/string_ids.h"
+#include "report/engine/aggregates.h"
 #include "report/engine/component_registry.h"
 #include "report/engine/dataset.h"
 #include "report/engine/db_dataset.h"
+#include "report/engine/globals.h"
 #include "report/engine/prepared_pages.h"
 #include "report/model/memo_view.h"
 #include "report/model/report.h"
@@ -54,12 +56,13 @@ std::string ReportComponentName(TfrReport& report) {
 TfrPageRuntime::TfrPageRuntime(TfrPage& page, TfrReportBuild& build) : Page(page), Build(build) {}
 
 TfrPageRuntime::~TfrPageRuntime() {
-    if (frEngine().RunPage == this) frEngine().RunPage = nullptr;
+    if (frGlobals().CurrentRunPage == this) frGlobals().CurrentRunPage = nullptr;
 }
 
 void TfrPageRuntime::MakeCurrent() {
     frEngine().CurrentPage = &Page;
-    frEngine().RunPage = this;
+    frGlobals().CurrentRunPage = this;
+    frGlobals().PageNo = frEngine().PageNo;
 }
 
 int TfrPageRuntime::ColumnFooterHeight() const {
@@ -430,16 +433,8 @@ void TfrPageRuntime::PrepareAggregatesAndFields() {
     frEngine().CurrentBand = nullptr;
 
     // 2. Totals live in the data bands.
-    const auto& registerAggregates = frEngineHooks().RegisterBandAggregates;
-    if (!registerAggregates) return;
     try {
-        for (int level = 1; level <= kLevels; ++level) {
-            TfrBand* first = RunBand(kDataTypeOfLevel[level]);
-            for (TfrBand* d = first; d; d = d->Next.get())
-                if ((d == first && d->BandObject) || d->Data) registerAggregates(*d);
-        }
-        if (TfrBand* cross = RunBand(btCrossData); cross && cross->BandObject)
-            registerAggregates(*cross);
+        RegisterBandAggregates(*this);
     } catch (const std::exception& e) {
         Build.ReportBuildError(e.what());
     }
@@ -504,9 +499,8 @@ void TfrPageRuntime::BuildPage() {
             Build.FooterPrinted = false;
             engine.PageNo = sheets.Count();
         }
-        BottomLimit = Page.BottomLimit();
-        PageWidth = Page.PageWidth();
-        MaxY = Build.AppendToPrevious && Build.FooterPrinted ? Build.PrevBottomY : BottomLimit;
+        MaxY =
+            Build.AppendToPrevious && Build.FooterPrinted ? Build.PrevBottomY : Page.BottomLimit();
         ColumnIndex = 0;
         OffsetX = LeftLimit();
         FreshSheet = false;
@@ -577,7 +571,6 @@ void TfrPageRuntime::BuildPage() {
 
 void TfrPageRuntime::RunDataLevel(int level) {
     if (level < 1 || level > kLevels) return;
-    const auto& resetAggregates = frEngineHooks().ResetAggregates;
     for (TfrBand* band = RunBand(kDataTypeOfLevel[level]); band && !Build.Terminated();
          band = band->Next.get()) {
         TfrDataset* data = band->Data;
@@ -603,7 +596,7 @@ void TfrPageRuntime::RunDataLevel(int level) {
             g->LineThroughNo += 1;
             AddPending(g);
         }
-        if (band->FooterLink && resetAggregates) resetAggregates(*band->FooterLink);
+        if (band->FooterLink) ResetAggregates(*band->FooterLink);
 
         while (!Build.Terminated() && !data->Eof()) {
             AddPending(band);
@@ -697,7 +690,6 @@ void TfrPageRuntime::NewPage() {
     if (!NoRepeatHeaders) ShowBand(RunBand(btColumnFooter));
     FinishPages();
     MaxY = Page.BottomLimit();
-    BottomLimit = MaxY;
     Build.Report.PreparedPages->AppendPage(Page);
     Build.AppendToPrevious = false;
     ShowBand(RunBand(btOverlay));
@@ -765,7 +757,7 @@ void TfrPageRuntime::FinishPages() {
 void TfrPageRuntime::ReleasePage() {
     if (!Initialised) return;
     TfrEngineState& engine = frEngine();
-    if (engine.RunPage == this) engine.RunPage = nullptr;
+    if (frGlobals().CurrentRunPage == this) frGlobals().CurrentRunPage = nullptr;
     if (auto* band = dynamic_cast<TfrBand*>(engine.CurrentBand); band && band->Runtime == this)
         engine.CurrentBand = nullptr;
     // Objects must not point at bands that are going.
@@ -839,7 +831,6 @@ void TfrReportBuild::ReleaseAll() {
 
 void TfrReportBuild::SetFinalPass(bool finalPass) {
     Report.FinalPass = finalPass;
-    frEngine().FinalPass = finalPass;
 }
 
 void TfrReportBuild::SetPassText(const std::string& text) {
@@ -853,13 +844,11 @@ bool TfrReportBuild::Run() {
     TfrEngineState& engine = frEngine();
     if (!report.StoredPrinterName.empty()) report.SelectReportPrinter(report.StoredPrinterName);
     engine.OutputMode = true;
-    const double now = frNow();
-    engine.BuildDate = std::floor(now);
-    engine.BuildTime = now - engine.BuildDate;
+    frStartBuildClock();
     engine.CurrentPage = nullptr;
     engine.CurrentBand = nullptr;
     engine.CurrentObject = nullptr;
-    engine.RunPage = nullptr;
+    frGlobals().CurrentRunPage = nullptr;
     SetCurReport(&report);
     rtl::ScopedRestore<TfrReport*> master(engine.MasterReport,
                                           engine.MasterReport ? engine.MasterReport : &report);
@@ -898,7 +887,7 @@ bool TfrReportBuild::Run() {
         engine.CurrentBand = nullptr;
         engine.CurrentObject = nullptr;
         engine.CurrentPage = nullptr;
-        engine.RunPage = nullptr;
+        frGlobals().CurrentRunPage = nullptr;
     };
 
     try {
@@ -939,7 +928,7 @@ void TfrReportBuild::RunPasses() {
     SetFinalPass(true);
     engine.PageNo = 0;
     report.PreparedPages->Clear();
-    engine.TotalPages = report.TotalPages = 0;
+    report.TotalPages = 0;
     std::string caption = LoadResourceString(frsPreparingReport);
     if (!report.Title.empty()) caption += " - " + report.Title;
 
@@ -961,7 +950,7 @@ void TfrReportBuild::RunPasses() {
             startPass(true);
             SetPassText(LoadResourceString(frsFirstPass));
             RunPass();
-            engine.TotalPages = report.TotalPages = report.PreparedPages->Count();
+            report.TotalPages = report.PreparedPages->Count();
             // The operator's Cancel or an error ends the build; STOPREPORT
             // only ends this pass, and the final pass stops where it did.
             if (Terminated() && !report.StopRequested) {

@@ -47,10 +47,10 @@ struct TfrRecordEntry {
 };
 
 // A template page while it is formed: its run-time bands and position.
-class TfrPageRuntime : public TfrPageRunState {
+class TfrPageRuntime final : public TfrRunPage {
 public:
     TfrPageRuntime(TfrPage& page, TfrReportBuild& build);
-    ~TfrPageRuntime();
+    ~TfrPageRuntime() override;
     TfrPageRuntime(const TfrPageRuntime&) = delete;
     TfrPageRuntime& operator=(const TfrPageRuntime&) = delete;
 
@@ -60,16 +60,28 @@ public:
     void BuildPage();
     void RunDataLevel(int level);
     void ShowBand(TfrBand* band);
-    void ShowBandByName(const std::string& name);
+    void ShowBandByName(const std::string& name) override;
     void NewPage();
     void NewColumn(TfrBand* band);
     void FinishPages();
     void ReleasePage();
 
+    // --- What values and report functions read (TfrRunPage) ------------
     // The first band of a type's chain (always there while initialised).
-    TfrBand* RunBand(int bandType) const {
-        return RunBands.at(static_cast<size_t>(bandType)).get();
+    TfrBand* RunBand(int bandType) const override {
+        return bandType >= 0 && bandType < frBandTypeCount
+                   ? RunBands[static_cast<size_t>(bandType)].get()
+                   : nullptr;
     }
+    int CurrentY() const override { return CurY; }
+    void SetCurrentY(int y) override { CurY = y; }
+    int BottomY() const override { return MaxY; }
+    int PageWidth() const override { return Page.PageWidth(); }
+    int CrossColumnNo() const override { return CrossColumn; }
+    int RecordNo() const override { return Records; }
+    bool IsDialogPage() const override { return Page.PageType == ptDialog; }
+    void SetModalResult(int result) override { ModalResult = result; }
+
     // The run-time band of the band object of that name (letter case
     // ignored), over all types in order; none when there is none.
     TfrBand* FindBand(const std::string& name) const;
@@ -85,6 +97,11 @@ public:
 
     TfrPage& Page;
     TfrReportBuild& Build;
+    int CurY = 0;        // CURY: where the next band prints
+    int MaxY = 0;        // the lowest usable position on the current sheet
+    int Records = 1;     // CURRENT#: records printed, from 1
+    int CrossColumn = 1; // COLUMN#: the cross-tab column being printed
+    int ModalResult = 0; // a dialog page's result set by its script
     std::array<std::unique_ptr<TfrBand>, frBandTypeCount> RunBands;
     bool IsSubReportPage = false;
     bool Initialised = false;

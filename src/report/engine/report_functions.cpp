@@ -137,7 +137,8 @@ void DispatchFunction(const std::string& name, const TVariant& p1, const TVarian
 void DoReportFunction(const std::string& name, const TVariant& p1, const TVariant& p2,
                       const TVariant& p3, TVariant& value) {
     if (name == "STOPREPORT") {
-        if (TfrReport* report = CurReport()) report->CancelRequested = true;
+        // Ends the build after the band being printed, keeping its pages.
+        if (TfrReport* report = CurReport()) report->StopReport();
     } else if (name == "NEWPAGE") {
         if (TfrRunBand* band = CurrentRunBand()) ++band->NewPageRequests;
     } else if (name == "NEWCOLUMN") {

@@ -1,7 +1,9 @@
 #include "report/engine/run_band.h"
 
 #include "platform/rtl/sysutils.h"
+#include "report/engine/aggregates.h"
 #include "report/engine/dataset.h"
+#include "report/engine/globals.h"
 #include "report/engine/prepared_pages.h"
 #include "report/engine/report_build.h"
 #include "report/model/memo_view.h"
@@ -19,18 +21,6 @@ bool KeepsOwnTop(int bandType) {
 // Band types printed without asking whether they fit.
 bool SkipsFitCheck(int bandType) {
     return KeepsOwnTop(bandType) || bandType == btColumnFooter;
-}
-
-// The data level whose data set names without one refer to while a band of
-// this type is current.
-int LevelDataType(int bandType) {
-    if ((bandType >= btReportTitle && bandType <= btMasterFooter) || bandType == btGroupHeader ||
-        bandType == btGroupFooter)
-        return btMasterData;
-    if (bandType == btDetailData || bandType == btDetailFooter) return btDetailData;
-    if (bandType == btSubDetailData || bandType == btSubDetailFooter) return btSubDetailData;
-    if (bandType == btCrossData || bandType == btCrossFooter) return btCrossData;
-    return -1;
 }
 
 // The geometry an object has before it is placed on the sheet, put back
@@ -52,14 +42,6 @@ private:
     TfrView& view_;
     int left_, top_, width_, height_;
 };
-
-TfrBand* CurrentRunBand() {
-    return dynamic_cast<TfrBand*>(frEngine().CurrentBand);
-}
-
-TfrPageRuntime* CurrentRunPage() {
-    return dynamic_cast<TfrPageRuntime*>(frEngine().RunPage);
-}
 
 } // namespace
 
@@ -167,17 +149,14 @@ bool TfrBand::IsBandPresent() const {
     return BandObject != nullptr || (Type == btNone && !Objects.empty());
 }
 
+TfrRunBand* TfrBand::FirstBand() const {
+    return Runtime->RunBand(Type);
+}
+
 void TfrBand::MakeCurrent() {
-    TfrEngineState& engine = frEngine();
-    engine.CurrentBand = this;
-    // A band without rows of its own shows the counters of its chain's first band.
-    const TfrBand* counters = Data ? this : Runtime->RunBand(Type);
-    if (!counters) counters = this;
-    engine.LineNo = counters->LineNo;
-    engine.LineThroughNo = counters->LineThroughNo;
-    const int level = LevelDataType(Type);
-    engine.BandDataSet =
-        level >= 0 && Runtime->RunBand(level) ? Runtime->RunBand(level)->Data : nullptr;
+    frEngine().CurrentBand = this;
+    // PAGE# reads the value side's copy of the sheet being filled.
+    frGlobals().PageNo = frEngine().PageNo;
 }
 
 bool TfrBand::DrawBand() {
@@ -275,8 +254,7 @@ bool TfrBand::DrawBand() {
         }
     } else {
         if (Child && PrintChildIfInvisible) Child->DrawBand();
-        if (frIsDataBand(Type) && frEngineHooks().AccumulateRow)
-            frEngineHooks().AccumulateRow(*this);
+        if (frIsDataBand(Type)) AccumulateRow(*this);
     }
 
     if (!KeepAggregates) {
@@ -284,7 +262,7 @@ bool TfrBand::DrawBand() {
             for (TfrBand* g = this; g; g = g->Next.get())
                 g->GroupValue = g->EvaluateGroupCondition();
         } else if (Type != btPageFooter || report.PreparedPages->Count() == engine.PageNo + 1) {
-            if (frEngineHooks().ResetAggregates) frEngineHooks().ResetAggregates(*this);
+            ResetAggregates(*this);
         }
     }
     if (report.OnEndBand) report.OnEndBand(this);
@@ -411,7 +389,7 @@ void TfrBand::DrawBandBody() {
     }
 
     BandTop = keptTop;
-    if (frIsDataBand(Type) && frEngineHooks().AccumulateRow) frEngineHooks().AccumulateRow(*this);
+    if (frIsDataBand(Type)) AccumulateRow(*this);
 }
 
 bool TfrBand::OutputObjects() {
@@ -476,25 +454,4 @@ void TfrBand::DrawSplit() {
     }
     OutputObjects();
     page.CurY += DrawnHeight;
-}
-
-void frSetCurY(int y) {
-    TfrPageRuntime* page = CurrentRunPage();
-    if (!page) return;
-    if (TfrBand* band = CurrentRunBand();
-        band && (band->NewPageRequests > 0 || band->NewColumnRequests > 0))
-        band->CurYSetByScript = true;
-    page->CurY = y;
-}
-
-void frRequestNewPage() {
-    if (TfrBand* band = CurrentRunBand()) ++band->NewPageRequests;
-}
-
-void frRequestNewColumn() {
-    if (TfrBand* band = CurrentRunBand()) ++band->NewColumnRequests;
-}
-
-void frShowBandByName(const std::string& name) {
-    if (TfrPageRuntime* page = CurrentRunPage()) page->ShowBandByName(name);
 }

@@ -103,15 +103,9 @@ public:
 
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/variant.h"
-#include "report/model/band_view.h"
-#include "report/model/variables.h"
-#include "report/model/view_context.h"
 
 #include <memory>
-#include <string>
-#include <vector>
 
-class TfrDataset;
 class TfrPage;
 class TfrPageRuntime;
 
@@ -120,7 +114,7 @@ constexpr bool frIsDataBand(int bandType) {
     return bandType == btMasterData || bandType == btDetailData || bandType == btSubDetailData;
 }
 
-class TfrBand final : public TfrBandRuntime {
+class TfrBand final : public TfrRunBand {
 public:
     TfrBand(int bandType, TfrPageRuntime& runtime);
     // Destroys the rest of the chain with it and ends walking its data sets.
@@ -152,6 +146,16 @@ public:
     void DataSetNext() override;
     void DataSetPrior() override;
 
+    // --- What values and aggregates read (TfrRunBand) -------------------
+    bool IsPresent() const override { return IsBandPresent(); }
+    TfrRunBand* NextBand() const override { return Next.get(); }
+    TfrRunBand* ChildLink() const override { return Child; }
+    TfrRunBand* FirstBand() const override;
+    TfrDataset* DataSet() const override { return Data; }
+    const rtl::TStringList& Script() const override { return Code; }
+    int ObjectCount() const override { return static_cast<int>(Objects.size()); }
+    TfrView* ObjectAt(int index) const override { return Objects.at(static_cast<size_t>(index)); }
+
     // --- Binding to data -------------------------------------------------
     // The band object's source text: a group header's condition, a data set
     // name or record count; text with ";" is a cross-tab list, bound when
@@ -176,7 +180,7 @@ public:
     int CalcBandHeight();
     int MeasureBand();
     int MeasureObjects(bool crossMode);
-    bool HasCrossObjects() const;
+    bool HasCrossObjects() const override;
     void StretchObjects(int height);
     void UnStretch();
     // True when the space from y down does not hold `height` (and the page's
@@ -208,31 +212,24 @@ public:
     TfrBand* FirstGroupHeader = nullptr;
     TfrBand* LastGroupHeader = nullptr;
     TfrBand* Child = nullptr;
-    TfrBand* AggregateSource = nullptr; // data band holding the accumulators read here
     int FirstSubReport = 0;
     int SubReportMaxY = 0;
     bool SubReportsDone = true;
     std::vector<bool> SubReportFinished; // grows with the objects; no fixed 63 entries
-    int LineNo = 1;
-    int LineThroughNo = 1;
-    rtl::TVariant GroupValue; // unassigned until first stored
+    rtl::TVariant GroupValue;            // unassigned until first stored
     TfrBand* HeaderLink = nullptr;
     TfrBand* FooterLink = nullptr;
     TfrBand* DataLink = nullptr;
     TfrBand* LastOfType = nullptr; // on the first band of a chain
-    TfrVariables Accumulators;
-    int AggregatedRows = 0;
-    bool KeepAggregates = false; // the print in progress keeps its totals (a repeated header)
+    bool KeepAggregates = false;   // the print in progress keeps its totals (a repeated header)
     int CalcedHeight = 0;
     int BandColumn = 1;
     int BandColumnStartX = 0;
-    bool CurYSetByScript = false;
     int MaxCrossColumns = 0;
     bool SkipScriptOnce = false;
     int BandLeft = 0, BandTop = 0, BandWidth = 0, BandHeight = 0;
     int DrawnHeight = 0;
     int Type;
-    std::string Name;
     bool PrintIfSubsetEmpty = false;
     bool NewPageAfter = false;
     bool Stretched = false;
@@ -247,8 +244,6 @@ public:
     TfrDataset* CrossDataSet = nullptr;
     std::unique_ptr<TfrDataset> OwnedCrossDataSet;
     std::string GroupCondition; // evaluated through the parser, which compiles it once
-    int NewPageRequests = 0;
-    int NewColumnRequests = 0;
 
 private:
     // The objects' heights kept while stretched, parallel to Objects.
@@ -258,13 +253,3 @@ private:
     // Guards against a child chain that leads back to a band being drawn.
     bool drawing_ = false;
 };
-
-// What scripts and report functions do to the build; nothing outside one.
-// CURY := y: the page's CurY (and the band's note that it was set while
-// a break was pending).
-void frSetCurY(int y);
-// NEWPAGE and NEWCOLUMN: requests on the current band, served before it prints.
-void frRequestNewPage();
-void frRequestNewColumn();
-// SHOWBAND(name): the band of that name on the current page.
-void frShowBandByName(const std::string& name);

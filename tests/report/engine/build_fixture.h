@@ -2,12 +2,11 @@
 // Templates made in code, the rows they walk, and the built pages read back
 // from their streams: what the report-build tests and the benchmark share.
 //
-// Rows answer "DataSetName.Field" through the report's OnGetValue, as the
-// values layer does for data-set fields; PAGE#, TOTALPAGES, LINE#,
-// LINETHROUGH# and CURRENT# are answered from the engine state the build
-// keeps for the values layer. A tiny script runner stands in for the
-// interpreter: one statement per line, NEWPAGE, NEWCOLUMN, STOPREPORT,
-// SHOWBAND(name) and CURY=n.
+// Rows answer "DataSetName.Field" through the report's OnGetValue; system
+// variables (PAGE#, TOTALPAGES, LINE#, CURRENT#...) and aggregates come from
+// the value side. A tiny script runner stands in for the report's script
+// language: one statement per line through the value side's report
+// functions and assignments.
 
 #include "platform/gdi/gui_app.h"
 #include "platform/rtl/sysutils.h"
@@ -18,6 +17,8 @@
 #include "report/engine/expression_evaluator.h"
 #include "report/engine/memo_layout.h"
 #include "report/engine/prepared_pages.h"
+#include "report/engine/report_functions.h"
+#include "report/engine/report_values.h"
 #include "report/engine/run_band.h"
 #include "report/model/band_view.h"
 #include "report/model/memo_view.h"
@@ -120,42 +121,32 @@ public:
         return r;
     }
 
+    // Data-set fields ("Cust.Name"); everything else is the value side's.
     void Resolve(const std::string& name, rtl::TVariant& value) {
         const std::string upper = Upper(name);
-        const TfrEngineState& e = frEngine();
-        if (upper == "PAGE#")
-            value = rtl::TVariant(e.PageNo + 1);
-        else if (upper == "TOTALPAGES")
-            value = rtl::TVariant(e.TotalPages);
-        else if (upper == "LINE#")
-            value = rtl::TVariant(e.LineNo);
-        else if (upper == "LINETHROUGH#")
-            value = rtl::TVariant(e.LineThroughNo);
-        else if (upper == "CURRENT#")
-            value = rtl::TVariant(e.RunPage ? e.RunPage->Records : 0);
-        else if (upper == "BAD")
-            throw std::runtime_error("no value for BAD");
+        if (upper == "BAD") throw std::runtime_error("no value for BAD");
         const size_t dot = upper.find('.');
         if (dot == std::string::npos) return;
         const auto it = data.find(upper.substr(0, dot));
         if (it != data.end()) value = rtl::TVariant(it->second->Field(upper.substr(dot + 1)));
     }
 
+    // One statement a line, through the value side's report functions and
+    // assignments: NEWPAGE, NEWCOLUMN, STOPREPORT, SHOWBAND(name), CURY=n.
     void RunScript(TfrView&, const rtl::TStringList& script) {
         for (int i = 0; i < script.Count(); ++i) {
-            const std::string line = Upper(rtl::Trim(script[i]));
-            if (line == "NEWPAGE")
-                frRequestNewPage();
-            else if (line == "NEWCOLUMN")
-                frRequestNewColumn();
-            else if (line == "STOPREPORT")
-                report.StopReport();
-            else if (line.rfind("SHOWBAND(", 0) == 0)
-                frShowBandByName(rtl::Trim(script[i]).substr(9, line.size() - 10));
-            else if (line.rfind("CURY=", 0) == 0)
-                frSetCurY(std::stoi(line.substr(5)));
-            else if (line == "FAIL")
-                throw std::runtime_error("script failed");
+            const std::string text = rtl::Trim(script[i]);
+            const std::string line = Upper(text);
+            rtl::TVariant value;
+            if (line == "FAIL") throw std::runtime_error("script failed");
+            if (line.rfind("CURY=", 0) == 0) {
+                AssignVariableValue("CURY", rtl::TVariant(std::stoi(line.substr(5))));
+            } else if (line.rfind("SHOWBAND(", 0) == 0) {
+                DispatchFunction("SHOWBAND", rtl::TVariant(text.substr(9, text.size() - 10)),
+                                 rtl::TVariant(), rtl::TVariant(), value);
+            } else if (!line.empty()) {
+                DispatchFunction(line, rtl::TVariant(), rtl::TVariant(), rtl::TVariant(), value);
+            }
         }
     }
 
