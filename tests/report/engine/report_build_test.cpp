@@ -121,6 +121,21 @@ const Scenario kScenarios[] = {
      {{"OH@0,0:A", "IH@10,10:x", "IF@10,30:/x", "IH@10,40:y", "IF@10,60:/y", "OF@0,70:/A",
        "OH@0,80:B", "IH@10,90:y", "IF@10,110:/y", "OF@0,120:/B"}}},
 
+    {"TotalsRestartPerGroupAndRunOverTheList",
+     [](BuildFixture& f) {
+         f.AddRows("G", {BuildFixture::R2("Cat", "A", "Qty", "2"),
+                         BuildFixture::R2("Cat", "A", "Qty", "3"),
+                         BuildFixture::R2("Cat", "B", "Qty", "5")});
+         TfrPage& p = f.AddPage();
+         f.AddBand(p, btGroupHeader, "Group", 0, 20, "[G.Cat]");
+         f.AddBand(p, btMasterData, "Data", 30, 20, "G");
+         f.AddBand(p, btGroupFooter, "GroupFooter", 60, 20);
+         f.AddMemo(p, "GF", 0, 60, 100, 20, "[G.Cat] [SUM([G.Qty])] [COUNT(Data)]");
+         f.AddBand(p, btMasterFooter, "MasterFooter", 90, 20);
+         f.AddMemo(p, "MF", 0, 90, 100, 20, "[SUM([G.Qty])] [MAX([G.Qty])]");
+     },
+     {{"GF@0,60:A 5 2", "GF@0,120:B 5 1", "MF@0,140:10 5"}}},
+
     {"BandColumnsFillARowThenTheNext",
      [](BuildFixture& f) {
          f.AddRows("Cust", Names({"1", "2", "3", "4", "5"}));
