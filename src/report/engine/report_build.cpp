@@ -127,7 +127,10 @@ void TfrPageRuntime::InitPage() {
                 }
                 if (result == mrCancel) Build.DialogCancelled = true;
             } else {
+                // Without a form the script alone decides (MODALRESULT := 2).
+                ModalResult = 0;
                 Page.RunPageScript();
+                if (ModalResult == mrCancel) Build.DialogCancelled = true;
             }
         }
         Initialised = true;
