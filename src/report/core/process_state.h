@@ -69,7 +69,8 @@ TfrReportLookups& frReportLookups();
 struct TfrEngineHooks {
     // Evaluates expression text through the current report (names, functions).
     std::function<rtl::TVariant(const std::string& expression)> Calculate;
-    // Runs a view's before-print script.
+    // Runs a view's before-print script (its code lines: the build compiles
+    // scripts with CompileScript first).
     std::function<void(TfrView& view, const rtl::TStringList& script)> RunScript;
     // Compiles and runs a page's script.
     std::function<void(TfrPage& page, const rtl::TStringList& script)> RunPageScript;
@@ -110,6 +111,13 @@ struct TfrEngineHooks {
     std::function<void(TfrMemoView& memo, const gdi::TRect& outputRect, int x, int y,
                        const std::string& line, uint16_t frameTyp)>
         ExportMemoLine;
+
+    // Scripts (the interpreter): compiles a script in place into the code
+    // lines RunScript then runs. The build compiles every object's and band's
+    // script once, so each record runs code, not text; syntax faults are
+    // dropped with the code made up to them kept, as the build ignores them
+    // (the designer's check reports them). Unset, scripts are run as given.
+    std::function<void(rtl::TStringList& script)> CompileScript;
 };
 
 TfrEngineHooks& frEngineHooks();
