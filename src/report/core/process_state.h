@@ -192,6 +192,8 @@ struct TfrGuiHooks {
     // The clock, as a date-time (days since 1899-12-30); unset, the system
     // clock. Tests install a fixed one.
     std::function<double()> Now;
+    // The print dialog for the report's built pages; unset, the Print button is hidden.
+    std::function<void(TfrReport& report)> PrintPreparedReportDialog;
 };
 
 TfrGuiHooks& frGuiHooks();
