@@ -8,6 +8,8 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
+#include <QRegularExpression>
+#include <QSaveFile>
 #include <QTemporaryFile>
 #include <cups/cups.h>
 #include <private/qprintdevice_p.h>
@@ -18,6 +20,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <utility>
 
 #include <sys/stat.h>
@@ -436,6 +440,93 @@ void SetUpPdf(QPrinter& printer, const QString& fileName, int dpi, const QPageLa
     printer.setCreator(QCoreApplication::applicationName());
 }
 
+// Qt embeds only the glyphs a document uses and names each font's
+// descriptor with a subset tag ("QABCDE+Name"), but leaves the tag off the
+// fonts' BaseFont, so readers take the subsets for whole fonts. Puts the
+// descriptor's name on the BaseFont entries and moves the cross-reference
+// table's offsets by what was inserted. A file it cannot follow is left as
+// it is: it prints the same either way.
+void TagSubsetFonts(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) return;
+    const QByteArray pdf = file.readAll();
+    file.close();
+
+    // name -> tagged name, from the descriptors; a name with two tags is left.
+    std::map<QByteArray, QByteArray> tagged;
+    std::set<QByteArray> ambiguous;
+    static const QRegularExpression descriptor(
+        QStringLiteral(R"(/FontName /([A-Z]{6})\+([^\s/\[\]<>(){}%]+))"));
+    const QString latin = QString::fromLatin1(pdf);
+    for (auto it = descriptor.globalMatch(latin); it.hasNext();) {
+        const auto m = it.next();
+        const QByteArray name = m.captured(2).toLatin1();
+        const QByteArray full = m.captured(1).toLatin1() + '+' + name;
+        auto [at, inserted] = tagged.emplace(name, full);
+        if (!inserted && at->second != full) ambiguous.insert(name);
+    }
+    for (const QByteArray& name : ambiguous) tagged.erase(name);
+    if (tagged.empty()) return;
+
+    // The table the trailer points at: "xref", one section, 20-byte entries.
+    const qsizetype startxref = pdf.lastIndexOf("startxref");
+    if (startxref < 0) return;
+    bool ok = false;
+    const qsizetype xref =
+        pdf.mid(startxref + 9, 24).trimmed().split('\n').value(0).trimmed().toLongLong(&ok);
+    if (!ok || xref <= 0 || xref >= startxref || !pdf.mid(xref).startsWith("xref")) return;
+
+    // The insertions, in file order, all before the table.
+    QByteArray out;
+    out.reserve(pdf.size() + 64);
+    std::vector<std::pair<qsizetype, qsizetype>> shifts; // (old position, bytes added so far)
+    static const QByteArray key = "/BaseFont /";
+    qsizetype from = 0;
+    qsizetype added = 0;
+    for (qsizetype at = pdf.indexOf(key); at >= 0 && at < xref; at = pdf.indexOf(key, at + 1)) {
+        const qsizetype nameAt = at + key.size();
+        qsizetype end = nameAt;
+        while (end < pdf.size() && !QByteArray(" \t\r\n/[]<>(){}%").contains(pdf[end])) ++end;
+        const auto found = tagged.find(pdf.mid(nameAt, end - nameAt));
+        if (found == tagged.end()) continue;
+        out += pdf.mid(from, nameAt - from);
+        out += found->second.left(7); // "QABCDE+"
+        added += 7;
+        shifts.emplace_back(nameAt, added);
+        from = nameAt;
+    }
+    if (shifts.empty()) return;
+    auto moved = [&](qsizetype offset) {
+        qsizetype by = 0;
+        for (const auto& [position, total] : shifts)
+            if (position < offset) by = total;
+        return offset + by;
+    };
+    out += pdf.mid(from, xref - from);
+
+    // The table again, its offsets moved.
+    const QList<QByteArray> lines = pdf.mid(xref, startxref - xref).split('\n');
+    QByteArray table;
+    for (const QByteArray& line : lines) {
+        const QByteArray t = line.trimmed();
+        if (t.size() == 18 && t.endsWith(" n")) {
+            const qsizetype offset = t.left(10).toLongLong(&ok);
+            if (!ok) return;
+            table += QByteArray::number(moved(offset)).rightJustified(10, '0') + t.mid(10) + ' ';
+        } else {
+            table += line;
+        }
+        table += '\n';
+    }
+    table.chop(1);
+    out += table;
+    out += "startxref\n" + QByteArray::number(moved(xref)) + "\n%%EOF\n";
+
+    QSaveFile save(fileName);
+    if (!save.open(QIODevice::WriteOnly) || save.write(out) != out.size()) return;
+    save.commit();
+}
+
 } // namespace
 
 bool SystemPrinter::BeginDoc(const QString& title) {
@@ -526,6 +617,7 @@ bool SystemPrinter::EndDoc() {
     const bool written =
         job->ownPainter->end() && job->ownPrinter->printerState() != QPrinter::Error;
     if (!written) return false;
+    TagSubsetFonts(job->spool->fileName());
     cups_option_t* options = nullptr;
     int count = 0;
     for (const auto& [name, value] : job->options)
@@ -590,6 +682,7 @@ bool SystemPrinter::EndOutputFile() {
     const std::filesystem::path target = QFile::encodeName(out->target).toStdString();
     std::error_code error;
     if (written) {
+        TagSubsetFonts(out->temp);
         // The reserved name was private to us; the document is the user's.
         const mode_t mask = ::umask(0);
         ::umask(mask);
@@ -613,12 +706,17 @@ void SystemPrinter::AbortOutputFile() {
 }
 
 SystemPrinter& Printer() {
-    static std::unique_ptr<SystemPrinter> printer;
+    // Not a static object: one destroyed at exit before the application
+    // object would be freed a second time by the post routine.
+    static SystemPrinter* printer = nullptr;
     if (!printer) {
-        printer = std::make_unique<SystemPrinter>();
+        printer = new SystemPrinter;
         // The print devices belong to Qt's printing plugin: let them go
         // while Qt is still there.
-        if (QCoreApplication::instance()) qAddPostRoutine([] { printer.reset(); });
+        if (QCoreApplication::instance()) qAddPostRoutine([] {
+            delete printer;
+            printer = nullptr;
+        });
     }
     return *printer;
 }

@@ -29,6 +29,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <string>
@@ -183,6 +184,26 @@ inline std::vector<std::string> PdfPageSizes(const QString& pdf) {
                         std::to_string(qRound(words[2].toDouble())));
     }
     return sizes;
+}
+
+// Page sizes as PdfPageSizes gives them, each side within a point of the
+// expected one (papers in millimetres do not come out in whole points).
+inline ::testing::AssertionResult SizesNear(const std::vector<std::string>& actual,
+                                            const std::vector<std::string>& expected) {
+    auto side = [](const std::string& size, int i) {
+        return std::stod(i == 0 ? size.substr(0, size.find('x')) : size.substr(size.find('x') + 1));
+    };
+    bool same = actual.size() == expected.size();
+    for (size_t i = 0; same && i < actual.size(); ++i)
+        same = std::abs(side(actual[i], 0) - side(expected[i], 0)) <= 1.0 &&
+               std::abs(side(actual[i], 1) - side(expected[i], 1)) <= 1.0;
+    if (same) return ::testing::AssertionSuccess();
+    auto join = [](const std::vector<std::string>& v) {
+        std::string t;
+        for (const std::string& s : v) t += s + " ";
+        return t;
+    };
+    return ::testing::AssertionFailure() << "sizes " << join(actual) << "expected " << join(expected);
 }
 
 // The text of each page, blanks and line breaks removed.

@@ -325,9 +325,9 @@ TEST_F(PrintForm, WithoutTheDialogEveryPagePrintsWithTheReportsDefaults) {
     report.ShowPrintDialog = false;
     report.DefaultCopies = 2;
     report.DefaultCollate = false;
+    ASSERT_TRUE(UseQueue(testcups::kLabelQueue));
     report.PreparedPages->Clear();
     AddNumberedPages(report, 3, kLabel60x40);
-    ASSERT_TRUE(UseQueue(testcups::kLabelQueue));
     ASSERT_TRUE(ExecutePrintForm(report));
     const std::vector<Job> jobs = FinishedJobs(testcups::kLabelQueue, report.Title);
     ASSERT_EQ(jobs.size(), 1u);
