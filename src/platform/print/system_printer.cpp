@@ -713,10 +713,11 @@ SystemPrinter& Printer() {
         printer = new SystemPrinter;
         // The print devices belong to Qt's printing plugin: let them go
         // while Qt is still there.
-        if (QCoreApplication::instance()) qAddPostRoutine([] {
-            delete printer;
-            printer = nullptr;
-        });
+        if (QCoreApplication::instance())
+            qAddPostRoutine([] {
+                delete printer;
+                printer = nullptr;
+            });
     }
     return *printer;
 }

@@ -40,11 +40,11 @@ QPixmap PrinterIcon() {
     QPainter p(&icon);
     p.setPen(Qt::black);
     p.setBrush(Qt::white);
-    p.drawRect(5, 1, 8, 5);                // paper going in
+    p.drawRect(5, 1, 8, 5); // paper going in
     p.setBrush(QColor(0xc0, 0xc0, 0xc0));
-    p.drawRect(1, 6, 15, 6);               // the body
+    p.drawRect(1, 6, 15, 6); // the body
     p.setBrush(Qt::white);
-    p.drawRect(4, 11, 10, 4);              // paper coming out
+    p.drawRect(4, 11, 10, 4);               // paper coming out
     p.fillRect(13, 8, 2, 1, Qt::darkGreen); // the lamp
     return icon;
 }
@@ -57,12 +57,13 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
         const bool selected = option.state & QStyle::State_Selected;
-        painter->fillRect(option.rect, option.palette.brush(selected ? QPalette::Highlight
-                                                                     : QPalette::Base));
+        painter->fillRect(option.rect,
+                          option.palette.brush(selected ? QPalette::Highlight : QPalette::Base));
         static const QPixmap icon = PrinterIcon();
         const QRect r = option.rect;
         painter->drawPixmap(r.left() + 2, r.top() + (r.height() - icon.height()) / 2, icon);
-        painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->setPen(
+            option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
         painter->setFont(option.font);
         painter->drawText(QRect(r.left() + 24, r.top() + 1, r.width() - 24, r.height() - 1),
                           Qt::AlignLeft | Qt::AlignVCenter, index.data().toString());
@@ -89,8 +90,8 @@ void ShowErrorBox(const std::string& message) {
         frGuiHooks().ShowError(message, caption);
         return;
     }
-    ui::ShowMessage(QApplication::activeWindow(), ui::MsgKind::Error,
-                    text::Cp936ToQString(message), text::Cp936ToQString(caption));
+    ui::ShowMessage(QApplication::activeWindow(), ui::MsgKind::Error, text::Cp936ToQString(message),
+                    text::Cp936ToQString(caption));
 }
 
 // The current page the active window (the preview) reports.
@@ -217,8 +218,8 @@ TfrPrintForm::TfrPrintForm(QWidget* parent) : QDialog(parent) {
     Label5->adjustSize();
     CB2 = new QComboBox(this);
     CB2->setObjectName("CB2");
-    CB2->addItems({Resource(frsPrintAllPages), Resource(frsPrintOddPages),
-                   Resource(frsPrintEvenPages)});
+    CB2->addItems(
+        {Resource(frsPrintAllPages), Resource(frsPrintOddPages), Resource(frsPrintEvenPages)});
     CB2->setCurrentIndex(0);
     CB2->setGeometry(Label5->geometry().right() + 1 + 11, 196, 155, 22);
     Label5->setBuddy(CB2);

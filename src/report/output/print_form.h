@@ -62,14 +62,14 @@ public:
     QLabel* Label2 = nullptr;
     QGroupBox* GroupBox3 = nullptr;
     QLabel* Label1 = nullptr;
-    QLineEdit* E1 = nullptr; // copies
+    QLineEdit* E1 = nullptr;               // copies
     QToolButton* frSpeedButton1 = nullptr; // copies + 1
     QToolButton* frSpeedButton2 = nullptr; // copies - 1
     TfrCollatePicture* PB1 = nullptr;
     QCheckBox* CollateCB = nullptr;
     QLabel* Label3 = nullptr;
     QLabel* Label5 = nullptr;
-    QComboBox* CB2 = nullptr; // all, odd, even pages
+    QComboBox* CB2 = nullptr;    // all, odd, even pages
     QCheckBox* FileCB = nullptr; // print into a PDF file
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;

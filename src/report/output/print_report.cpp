@@ -367,7 +367,7 @@ bool PrintBuiltReport(TfrReport& report, const std::string& pageList, int copies
 }
 
 bool PrintBuiltReportToPdf(TfrReport& report, const QString& fileName, const std::string& pageList,
-                            int copies, int parity, bool collate) {
+                           int copies, int parity, bool collate) {
     TfrPrintRequest request;
     request.PageList = pageList;
     request.Copies = copies;

@@ -429,7 +429,7 @@ TEST_F(PrintReport, BadRequestsPrintNothing) {
     // A file that cannot be written: the operator is told which.
     try {
         PrintBuiltReportToPdf(report, OutputDir("bad") + "/no such folder/x.pdf", "", 1,
-                               frPrintAllPages, true);
+                              frPrintAllPages, true);
         ADD_FAILURE() << "printed into a missing folder";
     } catch (const EfrPrintError& e) {
         EXPECT_THAT(e.what(), StartsWith(LoadResourceString(frsPrintFileFailed) + ": "));

@@ -203,7 +203,8 @@ inline ::testing::AssertionResult SizesNear(const std::vector<std::string>& actu
         for (const std::string& s : v) t += s + " ";
         return t;
     };
-    return ::testing::AssertionFailure() << "sizes " << join(actual) << "expected " << join(expected);
+    return ::testing::AssertionFailure()
+           << "sizes " << join(actual) << "expected " << join(expected);
 }
 
 // The text of each page, blanks and line breaks removed.

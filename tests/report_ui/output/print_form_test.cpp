@@ -137,8 +137,8 @@ TEST_F(PrintForm, ControlsEditTheRequest) {
         QToolButton* button;
         const char* after;
     } steps[] = {
-        {"1", form.frSpeedButton1, "2"}, {"2", form.frSpeedButton2, "1"},
-        {"1", form.frSpeedButton2, "1"}, {"0", form.frSpeedButton2, "1"},
+        {"1", form.frSpeedButton1, "2"},  {"2", form.frSpeedButton2, "1"},
+        {"1", form.frSpeedButton2, "1"},  {"0", form.frSpeedButton2, "1"},
         {"-7", form.frSpeedButton2, "1"}, {"41", form.frSpeedButton1, "42"},
         {"x", form.frSpeedButton1, "x"},
     };
