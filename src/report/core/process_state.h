@@ -192,8 +192,18 @@ struct TfrGuiHooks {
     // The clock, as a date-time (days since 1899-12-30); unset, the system
     // clock. Tests install a fixed one.
     std::function<double()> Now;
-    // The print dialog for the report's built pages; unset, the Print button is hidden.
+
+    // The preview window: shows the report's built pages (BuildAndPreview,
+    // PreviewPreparedReport). Unset, the pages stay in the report.
+    std::function<void(TfrReport& report)> ShowPreparedReport;
+    // The print dialog for the report's built pages; unset, the Print button
+    // is hidden.
     std::function<void(TfrReport& report)> PrintPreparedReportDialog;
+    // The preview's page-setup command: the system page-setup dialog, the
+    // template pages' new paper and margins, and the rebuild; true when the
+    // report's pages were rebuilt. The preview lends the report its pages for
+    // the call. Unset, the page-setup button is hidden.
+    std::function<bool(TfrReport& report)> PreparedPageSetup;
 };
 
 TfrGuiHooks& frGuiHooks();
@@ -290,6 +300,14 @@ TfrReport* CurReport();
 void SetCurReport(TfrReport* report);
 // Sets only the pointer; for SetCurReport.
 void frSetCurrentReportPointer(TfrReport* report);
+
+// The zoom the preview was left at: the next preview of the process opens
+// with it, whichever report it shows.
+struct TfrPreviewZoomState {
+    double LastZoom = 1.0; // screen pixels per report unit
+    int LastZoomMode = 0;  // 0 fixed, 1 page width, 2 whole page, 3 two pages
+};
+TfrPreviewZoomState& frPreviewZoom();
 
 // The number the next object made by the registry gets: object numbers are
 // unique within a process so prepared pages can refer back to objects.
