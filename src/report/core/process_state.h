@@ -193,11 +193,10 @@ struct TfrGuiHooks {
     // clock. Tests install a fixed one.
     std::function<double()> Now;
 
-    // The preview window: shows the report's built pages (BuildAndPreview,
-    // PreviewPreparedReport). Unset, the pages stay in the report.
+    // The preview window: shows the report's built pages (BuildAndPreview, PreviewPreparedReport).
+    // Unset, the pages stay in the report.
     std::function<void(TfrReport& report)> ShowPreparedReport;
-    // The print dialog for the report's built pages; unset, the Print button
-    // is hidden.
+    // The print dialog for the report's built pages; unset, the Print button is hidden.
     std::function<void(TfrReport& report)> PrintPreparedReportDialog;
     // The preview's page-setup command: the system page-setup dialog, the
     // template pages' new paper and margins, and the rebuild; true when the

@@ -888,13 +888,14 @@ TEST_F(Preview, ALabelPreviewShowsTextAndAScannableBarcode) {
     form.ZoomMenuClick(200);
     QApplication::processEvents();
     const QImage shot = form.grab().toImage();
-    const QString out = QString::fromUtf8(TEST_OUTPUT_DIR) + "/preview_labels.png";
-    QDir().mkpath(QString::fromUtf8(TEST_OUTPUT_DIR));
-    ASSERT_TRUE(shot.save(out));
+    // Kept for people to look at: the window as the operator sees it.
+    const QString artifacts = QString::fromUtf8(TEST_OUTPUT_DIR) + "/artifacts";
+    QDir().mkpath(artifacts);
+    ASSERT_TRUE(shot.save(artifacts + "/label_preview.png"));
 
     // The first label, cut out of the window, reads back with a scanner.
     const QRect label = Laid(form, 0).translated(form.PageBox->mapTo(&form, QPoint(0, 0)));
-    const QString cut = QString::fromUtf8(TEST_OUTPUT_DIR) + "/preview_label_1.png";
+    const QString cut = artifacts + "/label_preview_first_label.png";
     ASSERT_TRUE(shot.copy(label).save(cut));
     EXPECT_EQ(ReadWithZbar(cut), "EAN-13:6901234567892");
 }
