@@ -144,7 +144,9 @@ void TfrPBox::mouseDoubleClickEvent(QMouseEvent* event) {
     Dragging = false;
     SkipNextMouseDown = true;
     if (event->button() != Qt::LeftButton) return;
-    if (ClickedPage > 0 && form.EditPageItem->isVisible() && form.PageItemsAllowed()) {
+    // Whether the page items are allowed, not whether the zoom button's menu
+    // last hid them.
+    if (ClickedPage > 0 && form.PageItemsAllowed()) {
         form.CurrentPage = ClickedPage;
         form.EditPageClick();
     }
