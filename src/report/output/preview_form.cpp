@@ -1097,6 +1097,8 @@ void TfrPreviewForm::PrintBtnClick() {
     if (!print) return;
     const TfrEMFPages* before = Pages.get();
     std::optional<std::string> failure;
+    // The print dialog's "current page" reads it from the active window.
+    window()->setProperty("CurrentPage", CurrentPage);
     {
         PagesLent lent(*this);
         try {

@@ -655,17 +655,23 @@ TEST_F(Preview, PrintingAndEditingGetThePagesAndGiveThemBack) {
     printer.PrinterNames.Insert(0, "Label printer");
     printer.VirtualPrinterIndex = 1;
     int pagesSeen = 0;
+    int currentPageSeen = 0;
+    QWidget* shown = nullptr;
     frGuiHooks().PrintPreparedReportDialog = [&](TfrReport& r) {
         pagesSeen = r.PreparedPages->Count();
+        // What the print dialog's "current page" choice reads.
+        currentPageSeen = shown->window()->property("CurrentPage").toInt();
         throw std::runtime_error("out of paper");
     };
     TfrPreviewForm form;
+    shown = &form;
     Show(form);
     ASSERT_TRUE(form.PrintBtn->isVisible());
     ASSERT_TRUE(form.PrintBtn->isEnabled());
     form.GoToPage(2);
     QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
     EXPECT_EQ(pagesSeen, 3);
+    EXPECT_EQ(currentPageSeen, 2);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "out of paper");
     EXPECT_EQ(form.Pages->Count(), 3);
