@@ -13,6 +13,7 @@
 #include "report/output/passw_form.h"
 #include "report/output/printer_properties_form.h"
 #include "report/output/progress_form.h"
+#include "report/output/script_dialogs.h"
 #include "report/printer/printer.h"
 
 #include <QApplication>
@@ -53,8 +54,8 @@ void InitializeApplication() {
     InstallBarCodeEditor();
     // The engine's printer, with the settings dialog the print dialog offers.
     InstallPrinterPropertiesForm(ReportPrinter());
-    // Expressions in templates: fields, dictionary variables and functions;
-    // memo text laid out as labels are built.
+    // Expressions and scripts in templates: fields, dictionary variables,
+    // functions; memos lay out, wrap and draw their text.
     InstallExpressionEvaluator();
     InstallMemoLayout();
     // The report's own messages (a template it cannot read) as error boxes.
@@ -66,6 +67,8 @@ void InitializeApplication() {
     // asks for its password.
     InstallProgressForm();
     InstallPasswordForm();
+    // INPUT and MESSAGEBOX in templates ask the operator.
+    InstallScriptDialogs();
     frGuiHooks().ShellOpen = OpenLinkTarget;
     frGuiHooks().AskYesNo = [](const std::string& text, const std::string& caption) {
         return QMessageBox::question(QApplication::activeWindow(), text::Cp936ToQString(caption),

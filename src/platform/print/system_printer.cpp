@@ -3,10 +3,15 @@
 #include "platform/print/paper_sizes.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
-#include <private/qcups_p.h>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QTemporaryFile>
+#include <cups/cups.h>
 #include <private/qprintdevice_p.h>
 #include <qpa/qplatformprintersupport.h>
 #include <qpa/qplatformprintplugin.h>
@@ -14,6 +19,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <utility>
+
+#include <sys/stat.h>
 
 namespace print {
 
@@ -294,9 +305,35 @@ struct SystemPrinter::Device {
     }
 };
 
-struct SystemPrinter::Job {
+// What a job prints on: the layout the PDF engine writes, the resolution,
+// and the corner of the printable area in device pixels.
+struct SystemPrinter::Sheet {
+    QPageLayout layout;
+    int dpi = 300;
+    int offsetX = 0;
+    int offsetY = 0;
+};
+
+// An open output file: one PDF document across the jobs of a print run.
+struct SystemPrinter::Output {
+    QString target;
+    QString temp; // written here, renamed over the target when done
     QPrinter printer{QPrinter::HighResolution};
     QPainter painter;
+    int dpi = 0; // fixed by the first job
+};
+
+struct SystemPrinter::Job {
+    QPrinter* printer = nullptr;
+    QPainter* painter = nullptr;
+    int dpi = 0;
+    // A queue job: its own PDF, spooled until EndDoc hands it to CUPS.
+    std::unique_ptr<QTemporaryFile> spool;
+    std::unique_ptr<QPrinter> ownPrinter;
+    std::unique_ptr<QPainter> ownPainter;
+    QString queue;
+    QString title;
+    std::vector<std::pair<QByteArray, QByteArray>> options;
 };
 
 SystemPrinter::SystemPrinter() {
@@ -304,7 +341,9 @@ SystemPrinter::SystemPrinter() {
 }
 
 SystemPrinter::~SystemPrinter() {
-    if (job_) EndDoc();
+    // A job or file left open by a failure is not half printed.
+    AbortDoc();
+    AbortOutputFile();
 }
 
 void SystemPrinter::Refresh() {
@@ -388,51 +427,297 @@ bool SystemPrinter::Printing() const {
     return job_ != nullptr;
 }
 
+namespace {
+
+void SetUpPdf(QPrinter& printer, const QString& fileName, int dpi, const QPageLayout& layout,
+              const QString& title) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(fileName);
+    printer.setResolution(dpi);
+    printer.setFullPage(true);
+    printer.setPageLayout(layout);
+    printer.setDocName(title);
+    printer.setCreator(QCoreApplication::applicationName());
+}
+
+// Qt embeds only the glyphs a document uses and names each font's
+// descriptor with a subset tag ("QABCDE+Name"), but leaves the tag off the
+// fonts' BaseFont, so readers take the subsets for whole fonts. Puts the
+// descriptor's name on the BaseFont entries and moves the cross-reference
+// table's offsets by what was inserted. A file it cannot follow is left as
+// it is: it prints the same either way.
+void TagSubsetFonts(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) return;
+    const QByteArray pdf = file.readAll();
+    file.close();
+
+    // name -> tagged name, from the descriptors; a name with two tags is left.
+    std::map<QByteArray, QByteArray> tagged;
+    std::set<QByteArray> ambiguous;
+    static const QRegularExpression descriptor(
+        QStringLiteral(R"(/FontName /([A-Z]{6})\+([^\s/\[\]<>(){}%]+))"));
+    const QString latin = QString::fromLatin1(pdf);
+    for (auto it = descriptor.globalMatch(latin); it.hasNext();) {
+        const auto m = it.next();
+        const QByteArray name = m.captured(2).toLatin1();
+        const QByteArray full = m.captured(1).toLatin1() + '+' + name;
+        auto [at, inserted] = tagged.emplace(name, full);
+        if (!inserted && at->second != full) ambiguous.insert(name);
+    }
+    for (const QByteArray& name : ambiguous) tagged.erase(name);
+    if (tagged.empty()) return;
+
+    // The table the trailer points at: "xref", one section, 20-byte entries.
+    const qsizetype startxref = pdf.lastIndexOf("startxref");
+    if (startxref < 0) return;
+    bool ok = false;
+    const qsizetype xref =
+        pdf.mid(startxref + 9, 24).trimmed().split('\n').value(0).trimmed().toLongLong(&ok);
+    if (!ok || xref <= 0 || xref >= startxref || !pdf.mid(xref).startsWith("xref")) return;
+
+    // The insertions, in file order, all before the table.
+    QByteArray out;
+    out.reserve(pdf.size() + 64);
+    std::vector<std::pair<qsizetype, qsizetype>> shifts; // (old position, bytes added so far)
+    static const QByteArray key = "/BaseFont /";
+    qsizetype from = 0;
+    qsizetype added = 0;
+    for (qsizetype at = pdf.indexOf(key); at >= 0 && at < xref; at = pdf.indexOf(key, at + 1)) {
+        const qsizetype nameAt = at + key.size();
+        qsizetype end = nameAt;
+        while (end < pdf.size() && !QByteArray(" \t\r\n/[]<>(){}%").contains(pdf[end])) ++end;
+        const auto found = tagged.find(pdf.mid(nameAt, end - nameAt));
+        if (found == tagged.end()) continue;
+        out += pdf.mid(from, nameAt - from);
+        out += found->second.left(7); // "QABCDE+"
+        added += 7;
+        shifts.emplace_back(nameAt, added);
+        from = nameAt;
+    }
+    if (shifts.empty()) return;
+    auto moved = [&](qsizetype offset) {
+        qsizetype by = 0;
+        for (const auto& [position, total] : shifts)
+            if (position < offset) by = total;
+        return offset + by;
+    };
+    out += pdf.mid(from, xref - from);
+
+    // The table again, its offsets moved.
+    const QList<QByteArray> lines = pdf.mid(xref, startxref - xref).split('\n');
+    QByteArray table;
+    for (const QByteArray& line : lines) {
+        const QByteArray t = line.trimmed();
+        if (t.size() == 18 && t.endsWith(" n")) {
+            const qsizetype offset = t.left(10).toLongLong(&ok);
+            if (!ok) return;
+            table += QByteArray::number(moved(offset)).rightJustified(10, '0') + t.mid(10) + ' ';
+        } else {
+            table += line;
+        }
+        table += '\n';
+    }
+    table.chop(1);
+    out += table;
+    out += "startxref\n" + QByteArray::number(moved(xref)) + "\n%%EOF\n";
+
+    QSaveFile save(fileName);
+    if (!save.open(QIODevice::WriteOnly) || save.write(out) != out.size()) return;
+    save.commit();
+}
+
+} // namespace
+
 bool SystemPrinter::BeginDoc(const QString& title) {
     if (job_ || !current_) return false;
-    auto job = std::make_unique<Job>();
-    QPrinter& p = job->printer;
     const Device& d = *current_;
-    p.setPrinterName(d.id);
-    p.setResolution(d.mode.printQuality);
-    p.setFullPage(true);
-    p.setPageLayout(QPageLayout(
-        d.Page(), d.Landscape() ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
-    p.setCopyCount(d.mode.copies);
-    p.setDocName(title);
-    const QByteArray slot = CurrentInputSlot();
-    if (!slot.isEmpty())
-        QCUPSSupport::setCupsOption(&p, QStringLiteral("InputSlot"), QString::fromLatin1(slot));
-    if (!job->painter.begin(&p)) return false;
-    // Device pixels from the printable corner, as on a printer's own canvas.
     const DeviceCaps c = d.Caps();
-    job->painter.translate(-c.physicalOffsetX, -c.physicalOffsetY);
+    Sheet sheet;
+    sheet.layout = QPageLayout(
+        d.Page(), d.Landscape() ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF());
+    sheet.dpi = d.mode.printQuality;
+    sheet.offsetX = c.physicalOffsetX;
+    sheet.offsetY = c.physicalOffsetY;
+    return StartJob(title, sheet);
+}
+
+bool SystemPrinter::BeginDoc(const QString& title, const FileSheet& fileSheet) {
+    if (job_ || !output_ || fileSheet.dpi <= 0 || !(fileSheet.sizeMm.width() > 0) ||
+        !(fileSheet.sizeMm.height() > 0))
+        return false;
+    Sheet sheet;
+    sheet.layout = QPageLayout(
+        QPageSize(fileSheet.sizeMm, QPageSize::Millimeter, QString(), QPageSize::ExactMatch),
+        QPageLayout::Portrait, QMarginsF());
+    sheet.dpi = fileSheet.dpi;
+    sheet.offsetX = fileSheet.edgeX;
+    sheet.offsetY = fileSheet.edgeY;
+    return StartJob(title, sheet);
+}
+
+bool SystemPrinter::StartJob(const QString& title, const Sheet& sheet) {
+    auto job = std::make_unique<Job>();
+    job->dpi = sheet.dpi;
+    if (output_) {
+        Output& out = *output_;
+        if (!out.painter.isActive()) {
+            SetUpPdf(out.printer, out.temp, sheet.dpi, sheet.layout, title);
+            if (!out.painter.begin(&out.printer)) return false;
+            out.dpi = sheet.dpi;
+        } else {
+            // The next page of the same file, on this job's paper.
+            out.printer.setPageLayout(sheet.layout);
+            if (!out.printer.newPage()) return false;
+        }
+        job->printer = &out.printer;
+        job->painter = &out.painter;
+        out.painter.resetTransform();
+        if (sheet.dpi != out.dpi)
+            out.painter.scale(double(out.dpi) / sheet.dpi, double(out.dpi) / sheet.dpi);
+    } else {
+        if (!current_) return false;
+        const Device& d = *current_;
+        job->spool = std::make_unique<QTemporaryFile>(QDir::tempPath() +
+                                                      QStringLiteral("/velkor-job-XXXXXX.pdf"));
+        if (!job->spool->open()) return false;
+        job->spool->close();
+        job->ownPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        job->ownPainter = std::make_unique<QPainter>();
+        SetUpPdf(*job->ownPrinter, job->spool->fileName(), sheet.dpi, sheet.layout, title);
+        if (!job->ownPainter->begin(job->ownPrinter.get())) return false;
+        job->printer = job->ownPrinter.get();
+        job->painter = job->ownPainter.get();
+        job->queue = d.id;
+        job->title = title;
+        // What the queue needs to print the spooled pages as set here.
+        job->options.emplace_back("media", d.Page().key().toUtf8());
+        if (d.mode.copies > 1)
+            job->options.emplace_back("copies", QByteArray::number(d.mode.copies));
+        if (d.Landscape()) job->options.emplace_back("landscape", QByteArray());
+        const QByteArray slot = CurrentInputSlot();
+        if (!slot.isEmpty()) job->options.emplace_back("InputSlot", slot);
+    }
+    // Device pixels from the printable corner, as on a printer's own canvas:
+    // the PDF engine's origin is the corner of the sheet.
+    job->painter->translate(sheet.offsetX, sheet.offsetY);
     job_ = std::move(job);
     return true;
 }
 
 void SystemPrinter::NewPage() {
     if (!job_) return;
-    job_->printer.newPage();
+    job_->printer->newPage();
 }
 
-void SystemPrinter::EndDoc() {
+bool SystemPrinter::EndDoc() {
+    if (!job_) return false;
+    std::unique_ptr<Job> job = std::move(job_);
+    if (!job->spool) return true; // the file goes on; EndOutputFile finishes it
+    const bool written =
+        job->ownPainter->end() && job->ownPrinter->printerState() != QPrinter::Error;
+    if (!written) return false;
+    TagSubsetFonts(job->spool->fileName());
+    cups_option_t* options = nullptr;
+    int count = 0;
+    for (const auto& [name, value] : job->options)
+        count = cupsAddOption(name.constData(), value.constData(), count, &options);
+    // The queue's own name, without an instance part.
+    const QByteArray queue = job->queue.section(QLatin1Char('/'), 0, 0).toUtf8();
+    const int id =
+        cupsPrintFile(queue.constData(), QFile::encodeName(job->spool->fileName()).constData(),
+                      job->title.toUtf8().constData(), count, options);
+    cupsFreeOptions(count, options);
+    if (id <= 0) return false;
+    lastJobId_ = id;
+    return true;
+}
+
+void SystemPrinter::AbortDoc() {
     if (!job_) return;
-    job_->painter.end();
-    job_.reset();
+    std::unique_ptr<Job> job = std::move(job_);
+    // The spool goes with the job, unsent; a file's pages go with the file.
+    if (job->ownPainter) job->ownPainter->end();
 }
 
 QPainter* SystemPrinter::Painter() {
-    return job_ ? &job_->painter : nullptr;
+    return job_ ? job_->painter : nullptr;
+}
+
+int SystemPrinter::JobDpiX() const {
+    return job_ ? job_->dpi : 0;
+}
+
+int SystemPrinter::JobDpiY() const {
+    return job_ ? job_->dpi : 0;
+}
+
+bool SystemPrinter::BeginOutputFile(const QString& fileName) {
+    if (job_ || output_ || fileName.isEmpty()) return false;
+    const QFileInfo target(fileName);
+    if (target.isDir()) return false;
+    // A name beside the target, reserved now, written by the PDF engine later.
+    QTemporaryFile reserve(target.absolutePath() + QLatin1Char('/') + target.fileName() +
+                           QStringLiteral(".XXXXXX"));
+    reserve.setAutoRemove(false);
+    if (!reserve.open()) return false;
+    auto out = std::make_unique<Output>();
+    out->target = target.absoluteFilePath();
+    out->temp = reserve.fileName();
+    reserve.close();
+    output_ = std::move(out);
+    return true;
+}
+
+bool SystemPrinter::EndOutputFile() {
+    if (!output_) return false;
+    AbortDoc();
+    std::unique_ptr<Output> out = std::move(output_);
+    if (!out->painter.isActive()) {
+        QFile::remove(out->temp);
+        return true;
+    }
+    const bool written = out->painter.end() && out->printer.printerState() != QPrinter::Error;
+    const std::filesystem::path temp = QFile::encodeName(out->temp).toStdString();
+    const std::filesystem::path target = QFile::encodeName(out->target).toStdString();
+    std::error_code error;
+    if (written) {
+        TagSubsetFonts(out->temp);
+        // The reserved name was private to us; the document is the user's.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        std::filesystem::permissions(temp, static_cast<std::filesystem::perms>(0666 & ~mask),
+                                     error);
+        if (!error) std::filesystem::rename(temp, target, error);
+    }
+    if (!written || error) {
+        QFile::remove(out->temp);
+        return false;
+    }
+    return true;
+}
+
+void SystemPrinter::AbortOutputFile() {
+    if (!output_) return;
+    AbortDoc();
+    std::unique_ptr<Output> out = std::move(output_);
+    if (out->painter.isActive()) out->painter.end();
+    QFile::remove(out->temp);
 }
 
 SystemPrinter& Printer() {
-    static std::unique_ptr<SystemPrinter> printer;
+    // Not a static object: one destroyed at exit before the application
+    // object would be freed a second time by the post routine.
+    static SystemPrinter* printer = nullptr;
     if (!printer) {
-        printer = std::make_unique<SystemPrinter>();
+        printer = new SystemPrinter;
         // The print devices belong to Qt's printing plugin: let them go
         // while Qt is still there.
-        if (QCoreApplication::instance()) qAddPostRoutine([] { printer.reset(); });
+        if (QCoreApplication::instance())
+            qAddPostRoutine([] {
+                delete printer;
+                printer = nullptr;
+            });
     }
     return *printer;
 }

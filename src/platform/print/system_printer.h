@@ -7,6 +7,7 @@
 #include "platform/print/device_mode.h"
 
 #include <QPageSize>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 
@@ -57,6 +58,15 @@ struct DeviceCaps {
     int logPixelsY = 0;
 };
 
+// The sheet of a job printed into a file without a printer: its size (the
+// way up it is printed), resolution and unprintable edges in device pixels.
+struct FileSheet {
+    QSizeF sizeMm;
+    int dpi = 600;
+    int edgeX = 0;
+    int edgeY = 0;
+};
+
 class SystemPrinter {
 public:
     SystemPrinter(); // reads the printer list; the CUPS default is current
@@ -98,22 +108,53 @@ public:
 
     // A print job on the current printer with its current settings. The
     // painter works in device pixels with the origin at the corner of the
-    // printable area.
+    // printable area. A job is spooled into a file of its own and handed to
+    // CUPS only by EndDoc, so an aborted job never reaches the queue.
     bool Printing() const;
     bool BeginDoc(const QString& title);
+    // A job on a sheet given here instead of a printer's: only while an
+    // output file is open (printing into a file with no printer behind it).
+    bool BeginDoc(const QString& title, const FileSheet& sheet);
     void NewPage();
-    void EndDoc();
+    // Ends the job and hands it to the queue; false when CUPS refused it or
+    // its spool could not be written (nothing is queued then).
+    bool EndDoc();
+    // Ends the job with nothing printed: CUPS never sees it.
+    void AbortDoc();
     QPainter* Painter();
+    // The resolution the painter of the running job works in.
+    int JobDpiX() const;
+    int JobDpiY() const;
+    // The CUPS job number EndDoc last handed over; 0 before the first.
+    int LastJobId() const { return lastJobId_; }
+
+    // Printing into a PDF file instead of the queue: while the file is open,
+    // jobs write their pages into it, each job on the paper current when it
+    // began, so a run that changes paper is still one file. Copies are not
+    // made in a file; the caller paints them. The file is written beside the
+    // target under another name and takes the target's place only when
+    // closed, so a failed or cancelled run leaves an existing file alone.
+    bool BeginOutputFile(const QString& fileName);
+    bool OutputToFile() const { return output_ != nullptr; }
+    // Finishes the file; false when it could not be written. A file into
+    // which no job printed is not written at all (true).
+    bool EndOutputFile();
+    void AbortOutputFile();
 
 private:
     struct Device;
+    struct Sheet;
     void LoadCurrent();
+    bool StartJob(const QString& title, const Sheet& sheet);
 
     QStringList printers_;
     int index_ = -1;
     std::unique_ptr<Device> current_;
     struct Job;
     std::unique_ptr<Job> job_;
+    struct Output;
+    std::unique_ptr<Output> output_;
+    int lastJobId_ = 0;
 };
 
 // The process-wide system printer, made on first use.

@@ -74,6 +74,25 @@ std::optional<QString> GetOpenFileName(QWidget* parent, const QString& filter,
     return QFileInfo(dialog.selectedFiles().first()).absoluteFilePath();
 }
 
+std::optional<QString> GetSaveFileName(QWidget* parent, const QString& filter,
+                                       const QString& defaultExt, const QString& initialPath) {
+    if (TestHooks().saveFile) return TestHooks().saveFile(filter);
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QtFilterFromWindowsFilter(filter));
+    dialog.setDefaultSuffix(defaultExt);
+    if (!initialPath.isEmpty()) {
+        QFileInfo info(initialPath);
+        if (info.isDir())
+            dialog.setDirectory(info.absoluteFilePath());
+        else
+            dialog.selectFile(info.absoluteFilePath());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return QFileInfo(dialog.selectedFiles().first()).absoluteFilePath();
+}
+
 bool ShellOpen(const QString& path) {
     if (TestHooks().shellOpen) return TestHooks().shellOpen(path);
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));

@@ -30,6 +30,12 @@ void ShowInformation(QWidget* parent, const QString& text);
 std::optional<QString> GetOpenFileName(QWidget* parent, const QString& filter,
                                        const QString& defaultExt, const QString& initialPath = {});
 
+// The save dialog: asks before replacing an existing file. Returns the
+// chosen file's full path (with defaultExt added when it has none), or
+// nothing when cancelled.
+std::optional<QString> GetSaveFileName(QWidget* parent, const QString& filter,
+                                       const QString& defaultExt, const QString& initialPath = {});
+
 // Opens a file or program with the desktop's default action; the outcome is
 // returned but callers may ignore it.
 bool ShellOpen(const QString& path);
@@ -41,6 +47,7 @@ QString QtFilterFromWindowsFilter(const QString& filter);
 struct Hooks {
     std::function<void(const MessageRecord&)> message;
     std::function<std::optional<QString>(const QString& filter)> openFile;
+    std::function<std::optional<QString>(const QString& filter)> saveFile;
     std::function<bool(const QString& path)> shellOpen;
 };
 Hooks& TestHooks();

@@ -92,6 +92,11 @@ TfrGuiHooks& frGuiHooks() {
     return hooks;
 }
 
+TfrPreviewZoomState& frPreviewZoom() {
+    static TfrPreviewZoomState state;
+    return state;
+}
+
 TfrDesignerEditorHooks& DesignerEditorHooks() {
     static TfrDesignerEditorHooks hooks;
     return hooks;
@@ -131,6 +136,7 @@ void frResetProcessState() {
     frGuiHooks() = TfrGuiHooks{};
     DesignerEditorHooks() = TfrDesignerEditorHooks{};
     frEngine() = TfrEngineState{};
+    frPreviewZoom() = TfrPreviewZoomState{};
     CurrentReportPointer() = nullptr;
     frObjectIdCounter() = 0;
     TheMeasuringCanvas().Reset();

@@ -69,7 +69,8 @@ TfrReportLookups& frReportLookups();
 struct TfrEngineHooks {
     // Evaluates expression text through the current report (names, functions).
     std::function<rtl::TVariant(const std::string& expression)> Calculate;
-    // Runs a view's before-print script.
+    // Runs a view's before-print script (its code lines: the build compiles
+    // scripts with CompileScript first).
     std::function<void(TfrView& view, const rtl::TStringList& script)> RunScript;
     // Compiles and runs a page's script.
     std::function<void(TfrPage& page, const rtl::TStringList& script)> RunPageScript;
@@ -113,8 +114,9 @@ struct TfrEngineHooks {
 
     // Scripts (the interpreter): compiles a script in place into the code
     // lines RunScript then runs. The build compiles every object's and band's
-    // script once, so each record runs code, not text; errors stay in the
-    // interpreter's list. Unset, scripts are run from their text.
+    // script once, so each record runs code, not text; syntax faults are
+    // dropped with the code made up to them kept, as the build ignores them
+    // (the designer's check reports them). Unset, scripts are run as given.
     std::function<void(rtl::TStringList& script)> CompileScript;
 };
 
@@ -191,9 +193,17 @@ struct TfrGuiHooks {
     // The clock, as a date-time (days since 1899-12-30); unset, the system
     // clock. Tests install a fixed one.
     std::function<double()> Now;
-    // The preview window: shows the report's built pages (BuildAndPreview,
-    // PreviewPreparedReport). Unset, the pages stay in the report.
+
+    // The preview window: shows the report's built pages (BuildAndPreview, PreviewPreparedReport).
+    // Unset, the pages stay in the report.
     std::function<void(TfrReport& report)> ShowPreparedReport;
+    // The print dialog for the report's built pages; unset, the Print button is hidden.
+    std::function<void(TfrReport& report)> PrintPreparedReportDialog;
+    // The preview's page-setup command: the system page-setup dialog, the
+    // template pages' new paper and margins, and the rebuild; true when the
+    // report's pages were rebuilt. The preview lends the report its pages for
+    // the call. Unset, the page-setup button is hidden.
+    std::function<bool(TfrReport& report)> PreparedPageSetup;
     // A dialog page before the report is built: its form shown modally, the
     // page script run when it activates; mrOk, or mrCancel to give up the
     // build. Unset, dialog pages only run their script.
@@ -294,6 +304,14 @@ TfrReport* CurReport();
 void SetCurReport(TfrReport* report);
 // Sets only the pointer; for SetCurReport.
 void frSetCurrentReportPointer(TfrReport* report);
+
+// The zoom the preview was left at: the next preview of the process opens
+// with it, whichever report it shows.
+struct TfrPreviewZoomState {
+    double LastZoom = 1.0; // screen pixels per report unit
+    int LastZoomMode = 0;  // 0 fixed, 1 page width, 2 whole page, 3 two pages
+};
+TfrPreviewZoomState& frPreviewZoom();
 
 // The number the next object made by the registry gets: object numbers are
 // unique within a process so prepared pages can refer back to objects.

@@ -3,6 +3,7 @@
 #include "report/core/process_state.h"
 #include "report/engine/db_dataset.h"
 #include "report/engine/globals.h"
+#include "report/engine/report_interpreter.h"
 #include "report/engine/report_values.h"
 #include "report/model/report.h"
 
@@ -42,4 +43,7 @@ void InstallExpressionEvaluator() {
     hooks.DefineConstant = [](const std::string& name, const rtl::TVariant& value) {
         frGlobals().EngineConstants.SetVariable(name, value);
     };
+    hooks.CompileScript = frCompileScript;
+    hooks.RunScript = frRunObjectScript;
+    hooks.RunPageScript = frRunPageScript;
 }

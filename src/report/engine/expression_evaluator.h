@@ -6,6 +6,8 @@
 //   names go to ResolveValue and whose calls go to DispatchFunction;
 // - frEngineHooks().GetFormattedValue: GetFormattedValue;
 // - frEngineHooks().DefineConstant: the engine's named constants;
+// - frEngineHooks().CompileScript, RunScript, RunPageScript: the shared
+//   script interpreter (report_interpreter.h);
 // - frDictionaryHooks(): data sets and fields from the component registry,
 //   and the script variables.
 

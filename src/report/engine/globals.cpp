@@ -162,6 +162,7 @@ void TfrGlobals::RegisterStandardLibraries() {
 
 void TfrGlobals::Reset() {
     ScriptVariables.Clear();
+    Interpreter.SetStepLimit(TfrInterpretator::kDefaultStepLimit);
     MakeConstants();
     LoadFormatPatterns();
     RegisterStandardLibraries();

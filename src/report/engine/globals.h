@@ -10,6 +10,7 @@
 #include "platform/rtl/variant.h"
 #include "report/engine/function_library.h"
 #include "report/engine/parser.h"
+#include "report/engine/report_interpreter.h"
 #include "report/model/variables.h"
 
 #include <array>
@@ -33,8 +34,10 @@ public:
     void Reset();
 
     // The shared parser: memo expressions, conditions, aggregates, library
-    // arguments. (The shared script interpreter joins these objects.)
+    // arguments.
     TfrParser Parser;
+    // The shared script interpreter: object, band and page scripts.
+    TInterpretator Interpreter;
     // Values scripts assign and SETARRAY elements; sorted.
     TfrVariables ScriptVariables;
     // Named constants of the expression language; sorted.

@@ -381,6 +381,10 @@ void TfrReport::Loaded() {
     LoadTemplateStream(*buffer);
 }
 
+void TfrReport::PreviewPreparedReport() {
+    if (const auto& preview = frGuiHooks().ShowPreparedReport) preview(*this);
+}
+
 int TfrReport::OpenDesigner() {
     SelectReportPrinter(StoredPrinterName);
     if (Pages->Count() == 0) Pages->Add();

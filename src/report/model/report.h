@@ -103,6 +103,12 @@ public:
     // Without an installed designer: 2 (cancel), nothing shown.
     int OpenDesigner();
 
+    // Shows the built pages in the preview window (or the attached Preview
+    // panel): modal with ModalPreview, and the window takes the pages over.
+    // Nothing is shown without pages or without an installed preview
+    // (frGuiHooks().ShowPreparedReport).
+    void PreviewPreparedReport();
+
     // Prepared-report files (".frp"; engine/prepared_pages.cpp). Loading
     // raises rtl::EStreamError (EPreparedFileError for a damaged, packed or
     // unknown-kind file) and then changes nothing; a loaded report cannot be

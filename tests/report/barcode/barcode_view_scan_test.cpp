@@ -7,6 +7,10 @@
 #include "platform/gdi/units.h"
 #include "platform/rtl/sysutils.h"
 #include "report/barcode/barcode_images.h"
+#include "report/core/process_state.h"
+#include "report/engine/expression_evaluator.h"
+#include "report/engine/globals.h"
+#include "report/model/report.h"
 #include "report/model/stream_versions.h"
 
 #include <gtest/gtest.h>
@@ -263,6 +267,48 @@ TEST_F(BarCodeObjectPixels, TheBuildsValueIsTheOneThatScans) {
     ASSERT_TRUE(PaintAt(prepared, 203).save(file));
     EXPECT_EQ(ReadZbar(file), std::vector<std::string>{"EAN-13:6901234567892"});
     EXPECT_EQ(ReadZxing(file), std::vector<std::string>{"EAN-13 \"6901234567892\""});
+}
+
+// The bracketed value through the engine's own parser and value side: a
+// variable's value scans, a malformed expression prints no bars and is
+// reported once.
+TEST_F(BarCodeObjectPixels, BracketedValuesGoThroughTheEngine) {
+    RequireReaders();
+    TfrReport report;
+    SetCurReport(&report);
+    InstallExpressionEvaluator();
+    frGlobals().ScriptVariables.SetVariable("NUM", rtl::TVariant(std::string("6901234567892")));
+    std::vector<std::string> problems;
+    frEngineHooks().ReportOutputProblem = [&](TfrView&, const std::string& message) {
+        problems.push_back(message);
+    };
+    const auto output = [](const std::string& memo, const char* fileName) {
+        TfrBarCodeView v;
+        v.BarType = bcCodeEAN13;
+        v.Memo.SetText(memo);
+        v.PreparedMode = true;
+        v.SetBounds(0, 0, 95, 60);
+        rtl::TMemoryStream ms;
+        v.OutputToPage(ms);
+        ms.SetPosition(0);
+        ms.ReadByte();
+        rtl::frReadString(ms, frStreamVersionCurrent);
+        TfrBarCodeView prepared;
+        prepared.PreparedMode = true;
+        prepared.ReadRecord(ms, frStreamVersionCurrent);
+        const QString file = OutputPath(fileName);
+        EXPECT_TRUE(PaintAt(prepared, 203).save(file));
+        return file;
+    };
+    const QString good = output("[NUM]", "object_engine_value.png");
+    EXPECT_EQ(ReadZbar(good), std::vector<std::string>{"EAN-13:6901234567892"});
+    EXPECT_TRUE(problems.empty());
+    const QString bad = output("[NUM +]", "object_engine_malformed.png");
+    EXPECT_TRUE(ReadZbar(bad).empty());
+    EXPECT_EQ(ReadZxing(bad), std::vector<std::string>{"None"});
+    EXPECT_EQ(problems.size(), 1u);
+    SetCurReport(nullptr);
+    frResetProcessState();
 }
 
 } // namespace

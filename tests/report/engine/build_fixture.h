@@ -81,9 +81,6 @@ public:
         frGuiHooks().ShowError = [this](const std::string& text, const std::string& caption) {
             errors.push_back(text::Cp936ToUtf8(caption) + ": " + text::Cp936ToUtf8(text));
         };
-        frEngineHooks().RunScript = [this](TfrView& view, const rtl::TStringList& script) {
-            RunScript(view, script);
-        };
         form.AddComponent("frReport1", &report);
         report.ShowProgress = false;
         report.OnGetValue = [this](const std::string& name, rtl::TVariant& value) {
@@ -91,7 +88,6 @@ public:
         };
     }
     void TearDown() override {
-        frEngineHooks().RunScript = nullptr;
         SetCurReport(nullptr);
     }
 
@@ -129,25 +125,6 @@ public:
         if (dot == std::string::npos) return;
         const auto it = data.find(upper.substr(0, dot));
         if (it != data.end()) value = rtl::TVariant(it->second->Field(upper.substr(dot + 1)));
-    }
-
-    // One statement a line, through the value side's report functions and
-    // assignments: NEWPAGE, NEWCOLUMN, STOPREPORT, SHOWBAND(name), CURY=n.
-    void RunScript(TfrView&, const rtl::TStringList& script) {
-        for (int i = 0; i < script.Count(); ++i) {
-            const std::string text = rtl::Trim(script[i]);
-            const std::string line = Upper(text);
-            rtl::TVariant value;
-            if (line == "FAIL") throw std::runtime_error("script failed");
-            if (line.rfind("CURY=", 0) == 0) {
-                AssignVariableValue("CURY", rtl::TVariant(std::stoi(line.substr(5))));
-            } else if (line.rfind("SHOWBAND(", 0) == 0) {
-                DispatchFunction("SHOWBAND", rtl::TVariant(text.substr(9, text.size() - 10)),
-                                 rtl::TVariant(), rtl::TVariant(), value);
-            } else if (!line.empty()) {
-                DispatchFunction(line, rtl::TVariant(), rtl::TVariant(), rtl::TVariant(), value);
-            }
-        }
     }
 
     // --- Template --------------------------------------------------------

@@ -201,7 +201,7 @@ const Scenario kScenarios[] = {
      [](BuildFixture& f) {
          TfrPage& p = f.AddPage();
          TfrBandView& title = f.AddBand(p, btReportTitle, "Title", 0, 20);
-         title.BeforePrintScript.SetText("NEWPAGE\r\nNEWPAGE");
+         title.BeforePrintScript.SetText("begin NewPage; NewPage end");
          f.AddMemo(p, "T", 0, 0, 100, 20, "Title [PAGE#]");
      },
      {{}, {}, {"T@0,0:Title 3"}}},
@@ -215,7 +215,7 @@ const Scenario kScenarios[] = {
          f.AddBand(p, btMasterData, "Data", 0, 20, "Cust");
          f.AddMemo(p, "N", 0, 0, 100, 20, "[Cust.Name]");
          TfrBandView& summary = f.AddBand(p, btReportSummary, "Summary", 40, 20);
-         summary.BeforePrintScript.SetText("NEWCOLUMN");
+         summary.BeforePrintScript.SetText("begin NewColumn end");
          f.AddMemo(p, "S", 0, 40, 100, 20, "Sum");
      },
      {{"N@0,0:1", "N@0,20:2", "S@190,0:Sum"}}},
@@ -334,7 +334,7 @@ const Scenario kScenarios[] = {
          f.AddRows("Cust", Names({"A"}));
          TfrPage& p = f.AddPage();
          TfrBandView& header = f.AddBand(p, btPageHeader, "PageHeader", 0, 20);
-         header.BeforePrintScript.SetText("NEWPAGE");
+         header.BeforePrintScript.SetText("begin NewPage end");
          f.AddMemo(p, "PH", 0, 0, 100, 20, "Head [PAGE#]");
          f.AddBand(p, btMasterData, "Data", 30, 20, "Cust");
          f.AddMemo(p, "N", 0, 30, 100, 20, "[Cust.Name]");
