@@ -1066,10 +1066,6 @@ bool TfrReport::BuildPreparedReport() {
     return build.Run();
 }
 
-void TfrReport::PreviewPreparedReport() {
-    if (frGuiHooks().ShowPreparedReport) frGuiHooks().ShowPreparedReport(*this);
-}
-
 void TfrReport::BuildAndPreview() {
     if (BuildPreparedReport()) PreviewPreparedReport();
 }

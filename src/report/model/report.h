@@ -127,8 +127,6 @@ public:
     // or the operator's Cancel. Exceptions from event handlers and from
     // band and page scripts end the build and reach the caller.
     bool BuildPreparedReport();
-    // Shows the built pages in the preview window (frGuiHooks().ShowPreparedReport).
-    void PreviewPreparedReport();
     // BuildPreparedReport, then PreviewPreparedReport when pages were built.
     void BuildAndPreview();
     // What the script function STOPREPORT does: the build stops after the
