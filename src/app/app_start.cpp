@@ -1,4 +1,5 @@
 #include "app/app_start.h"
+#include "app/data_paths.h"
 
 #include "app/frm_print.h"
 #include "platform/gdi/font_substitution.h"
@@ -11,6 +12,8 @@
 #include "report/engine/memo_layout.h"
 #include "report/model/report.h"
 #include "report/output/passw_form.h"
+#include "report/output/preview_form.h"
+#include "report/output/print_form.h"
 #include "report/output/printer_properties_form.h"
 #include "report/output/progress_form.h"
 #include "report/output/script_dialogs.h"
@@ -69,6 +72,10 @@ void InitializeApplication() {
     InstallPasswordForm();
     // INPUT and MESSAGEBOX in templates ask the operator.
     InstallScriptDialogs();
+    // Built labels show in the preview; its Print button opens the print
+    // dialog, which builds again when another printer changes the paper.
+    InstallPreviewForm();
+    InstallPrintForm([](TfrReport& report) { return report.BuildPreparedReport(); });
     frGuiHooks().ShellOpen = OpenLinkTarget;
     frGuiHooks().AskYesNo = [](const std::string& text, const std::string& caption) {
         return QMessageBox::question(QApplication::activeWindow(), text::Cp936ToQString(caption),
@@ -87,7 +94,7 @@ int RunLabelApplication(QApplication& app) {
     // A database named on the command line is offered in the path box;
     // otherwise the bundled sample next to the program, so a first run can
     // connect at once.
-    QString path = TfrmPrint::ExeFolder() + QStringLiteral("sample.db");
+    QString path = DataFilePath(TfrmPrint::ExeFolder() + QStringLiteral("sample.db"));
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i < args.size(); ++i)
         if (!args[i].startsWith(QLatin1String("--"))) path = QFileInfo(args[i]).absoluteFilePath();

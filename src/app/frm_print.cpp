@@ -1,4 +1,5 @@
 #include "app/frm_print.h"
+#include "app/data_paths.h"
 #include "app/statements.h"
 
 #include "app/app_fonts.h"
@@ -10,8 +11,8 @@
 #include "platform/db/ado_query.h"
 #include "platform/rtl/string_list.h"
 #include "platform/ui/dialogs.h"
-#include "report/engine/db_dataset.h"
 #include "report/barcode/barcode_view.h"
+#include "report/engine/db_dataset.h"
 #include "report/model/report.h"
 #include "report/model/view.h"
 
@@ -179,7 +180,7 @@ QString TfrmPrint::ExeFolder() {
 }
 
 QString TfrmPrint::TemplatePath() {
-    return ExeFolder() + QStringLiteral("/Print.frf");
+    return DataFilePath(ExeFolder() + QStringLiteral("/Print.frf"));
 }
 
 void TfrmPrint::RunGuarded(const std::function<void()>& action) {
@@ -302,7 +303,7 @@ void TfrmPrint::BitBtn1Click() {
     // A missing template leaves the one the report already holds.
     report_->LoadTemplateFile(ToCp936(TemplatePath()));
     // The labels are built from the open query through frDBDataSet1 and
-    // shown by the preview window once it is installed.
+    // shown in the preview, modal, with the buttons set above.
     report_->BuildAndPreview();
 }
 
