@@ -258,6 +258,29 @@ void QPainterCanvas::FillRect(const TRect& r) {
     FillWithBrush(path);
 }
 
+void QPainterCanvas::FillRects(const std::vector<TRect>& rects) {
+    const TBrush& brush = Brush();
+    if (brush.Pattern.isNull() && brush.Style == bsSolid) {
+        // Plain rectangles: a PDF writes each as one short operator.
+        QVector<QRectF> plain;
+        plain.reserve(static_cast<qsizetype>(rects.size()));
+        for (const TRect& r : rects)
+            if (!r.IsEmpty()) plain.append(QRectF(r.Left, r.Top, r.Width(), r.Height()));
+        if (plain.isEmpty()) return;
+        painter_->save();
+        painter_->setPen(Qt::NoPen);
+        painter_->setBrush(MakeBrush(brush));
+        painter_->drawRects(plain);
+        painter_->restore();
+        return;
+    }
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill); // rectangles that touch or overlap fill as their union
+    for (const TRect& r : rects)
+        if (!r.IsEmpty()) path.addRect(QRectF(r.Left, r.Top, r.Width(), r.Height()));
+    if (!path.isEmpty()) FillWithBrush(path);
+}
+
 void QPainterCanvas::FrameRect(const TRect& r) {
     if (r.IsEmpty()) return;
     QPainterPath path;

@@ -29,6 +29,9 @@ public:
     void Rectangle(const TRect& r) override;
     using Canvas::Rectangle;
     void FillRect(const TRect& r) override;
+    // Many rectangles in the brush as one path: a PDF page gets one fill
+    // per colour instead of one per bar.
+    void FillRects(const std::vector<TRect>& rects);
     void FrameRect(const TRect& r) override;
     void Polygon(const std::vector<TPoint>& points) override;
     void Ellipse(const TRect& bounds) override;

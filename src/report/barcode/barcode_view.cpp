@@ -1,5 +1,6 @@
 #include "report/barcode/barcode_view.h"
 
+#include "platform/gdi/qpainter_canvas.h"
 #include "platform/gdi/recording_canvas.h"
 #include "platform/rtl/scoped_restore.h"
 #include "platform/rtl/sysutils.h"
@@ -448,10 +449,16 @@ void frPaintBarCodeElements(gdi::Canvas& canvas, const std::vector<TfrBarCodeEle
         const gdi::TColor color = bars ? barColor : spaceColor;
         if (color == gdi::clNone) continue;
         canvas.SetBrush(gdi::TBrush{color, gdi::bsSolid, {}});
+        std::vector<TRect> rects;
+        rects.reserve(elements.size());
         for (const TfrBarCodeElement& el : elements) {
             const TRect a = inFrame(el.Area);
-            if (el.Bar == bars && !a.IsEmpty()) canvas.FillRect(toDevice(a));
+            if (el.Bar == bars && !a.IsEmpty()) rects.push_back(toDevice(a));
         }
+        if (auto* painter = dynamic_cast<gdi::QPainterCanvas*>(&canvas))
+            painter->FillRects(rects); // hundreds of bars on a printed page
+        else
+            for (const TRect& r : rects) canvas.FillRect(r);
     }
     canvas.SetBrush(keep);
 }
