@@ -1,5 +1,6 @@
 #include "app/frm_print.h"
 #include "app/data_paths.h"
+#include "app/label_job.h"
 #include "app/statements.h"
 
 #include "app/app_fonts.h"
@@ -74,11 +75,7 @@ TfrmPrint::TfrmPrint(QWidget* parent)
       components_(std::make_unique<TfrComponentContainer>("frmPrint", TfrContainerKind::Form)) {
     // The report walks the query through frDBDataSet1, which templates find
     // by the names the form gives its components.
-    frDBDataSet1_->SetDataSet(query_.get());
-    components_->AddComponent("ADOQuery1", query_.get());
-    components_->AddComponent("frDBDataSet1", frDBDataSet1_.get());
-    components_->AddComponent("frReport1", report_.get());
-    report_->Dataset = frDBDataSet1_.get();
+    BindLabelReport(*components_, *query_, *frDBDataSet1_, *report_);
     report_->InitialZoom = TfrPreviewZoom::pzDefault;
     report_->PreviewButtons = pbZoom | pbLoad | pbSave | pbPrint | pbFind | pbHelp | pbExit;
     report_->RebuildPrinter = false;
@@ -221,9 +218,7 @@ void TfrmPrint::Button1Click() {
     connection_->Close();
     const QString P = TrimText(Edit1->text());
     const QString W = TrimText(Edit2->text());
-    QString cs =
-        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + P + ";Persist Security Info=False";
-    if (!W.isEmpty()) cs += ";Jet OLEDB:Database Password=" + W;
+    const QString cs = LabelConnectionString(P, W);
     connection_->SetConnectionString(ToCp936(cs));
 
     std::vector<std::string> tables;
@@ -328,13 +323,5 @@ void TfrmPrint::Button4Click() {
 }
 
 void TfrmPrint::frReport1BeforePrint(rtl::TStringList& Memo, TfrView& View) {
-    // Only the object named exactly "B" (surrounding blanks aside) carries
-    // the record's barcode.
-    if (rtl::Trim(View.Name) != "B") return;
-    const db::TField& num = query_->FieldByName("Num");
-    if (num.IsNull()) return;
-    const std::string value = rtl::Trim(num.AsString());
-    if (!dynamic_cast<TfrBarCodeView*>(&View)) throw EInvalidCast();
-    // The working text for this output only; the template text stays.
-    Memo.SetText(value);
+    FillLabelBarcode(*query_, Memo, View);
 }
