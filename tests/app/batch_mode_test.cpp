@@ -59,26 +59,13 @@ struct Label {
     QString Code; // empty: no barcode found
     QString Name;
     // Names compare without blanks (text readers split words where the
-    // script changes), and a CJK radical read back matches any ideograph:
-    // Qt's PDF writer maps glyphs the fonts share between a radical and its
-    // ideograph to the radical.
+    // script changes).
     bool operator==(const Label& o) const {
         if (Code != o.Code) return false;
         QString a = Name, b = o.Name;
         a.remove(QLatin1Char(' '));
         b.remove(QLatin1Char(' '));
-        if (a.size() != b.size()) return false;
-        for (qsizetype i = 0; i < a.size(); ++i) {
-            const auto radical = [](QChar c) {
-                return c.unicode() >= 0x2E80 && c.unicode() < 0x2FE0;
-            };
-            if (a[i] == b[i]) continue;
-            if ((radical(a[i]) && b[i].unicode() >= 0x3400) ||
-                (radical(b[i]) && a[i].unicode() >= 0x3400))
-                continue;
-            return false;
-        }
-        return true;
+        return a == b;
     }
 };
 
@@ -150,15 +137,12 @@ std::vector<Label> ReadLabels(const QString& pdf) {
             QString& name =
                 labels[static_cast<size_t>((p - 1) * kColumns * kRows + row * kColumns + col)].Name;
             if (!name.isEmpty()) name += QLatin1Char(' ');
-            // Some PDF readers give CJK radicals for the glyphs they share with
-            // the ideographs: read as the ideographs.
             name += w.captured(3)
                         .replace(QStringLiteral("&amp;"), QStringLiteral("&"))
                         .replace(QStringLiteral("&quot;"), QStringLiteral("\""))
                         .replace(QStringLiteral("&apos;"), QStringLiteral("'"))
                         .replace(QStringLiteral("&lt;"), QStringLiteral("<"))
-                        .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
-                        .normalized(QString::NormalizationForm_KC);
+                        .replace(QStringLiteral("&gt;"), QStringLiteral(">"));
         }
     // The empty positions after the last label are no labels.
     while (!labels.empty() && labels.back() == Label{}) labels.pop_back();

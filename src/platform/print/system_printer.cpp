@@ -8,7 +8,6 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTemporaryFile>
 #include <cups/cups.h>
@@ -22,7 +21,10 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -440,91 +442,274 @@ void SetUpPdf(QPrinter& printer, const QString& fileName, int dpi, const QPageLa
     printer.setCreator(QCoreApplication::applicationName());
 }
 
+// Kangxi radicals U+2F00.. in order, then the supplement's ones: the
+// ideograph whose glyph the simplified-Chinese faces draw each with (for
+// U+2F3E that is 户, not the compatibility mapping's 戶).
+constexpr char16_t kKangxiIdeographs[] = {
+    0x4E00, 0x4E28, 0x4E36, 0x4E3F, 0x4E59, 0x4E85, 0x4E8C, 0x4EA0, 0x4EBA, 0x513F, 0x5165, 0x516B,
+    0x5182, 0x5196, 0x51AB, 0x51E0, 0x51F5, 0x5200, 0x529B, 0x52F9, 0x5315, 0x531A, 0x5338, 0x5341,
+    0x535C, 0x5369, 0x5382, 0x53B6, 0x53C8, 0x53E3, 0x56D7, 0x571F, 0x58EB, 0x5902, 0x590A, 0x5915,
+    0x5927, 0x5973, 0x5B50, 0x5B80, 0x5BF8, 0x5C0F, 0x5C22, 0x5C38, 0x5C6E, 0x5C71, 0x5DDB, 0x5DE5,
+    0x5DF1, 0x5DFE, 0x5E72, 0x5E7A, 0x5E7F, 0x5EF4, 0x5EFE, 0x5F0B, 0x5F13, 0x5F50, 0x5F61, 0x5F73,
+    0x5FC3, 0x6208, 0x6237, 0x624B, 0x652F, 0x6534, 0x6587, 0x6597, 0x65A4, 0x65B9, 0x65E0, 0x65E5,
+    0x66F0, 0x6708, 0x6728, 0x6B20, 0x6B62, 0x6B79, 0x6BB3, 0x6BCB, 0x6BD4, 0x6BDB, 0x6C0F, 0x6C14,
+    0x6C34, 0x706B, 0x722A, 0x7236, 0x723B, 0x723F, 0x7247, 0x7259, 0x725B, 0x72AC, 0x7384, 0x7389,
+    0x74DC, 0x74E6, 0x7518, 0x751F, 0x7528, 0x7530, 0x758B, 0x7592, 0x7676, 0x767D, 0x76AE, 0x76BF,
+    0x76EE, 0x77DB, 0x77E2, 0x77F3, 0x793A, 0x79B8, 0x79BE, 0x7A74, 0x7ACB, 0x7AF9, 0x7C73, 0x7CF8,
+    0x7F36, 0x7F51, 0x7F8A, 0x7FBD, 0x8001, 0x800C, 0x8012, 0x8033, 0x807F, 0x8089, 0x81E3, 0x81EA,
+    0x81F3, 0x81FC, 0x820C, 0x821B, 0x821F, 0x826E, 0x8272, 0x8278, 0x864D, 0x866B, 0x8840, 0x884C,
+    0x8863, 0x897E, 0x898B, 0x89D2, 0x8A00, 0x8C37, 0x8C46, 0x8C55, 0x8C78, 0x8C9D, 0x8D64, 0x8D70,
+    0x8DB3, 0x8EAB, 0x8ECA, 0x8F9B, 0x8FB0, 0x8FB5, 0x9091, 0x9149, 0x91C6, 0x91CC, 0x91D1, 0x9577,
+    0x9580, 0x961C, 0x96B6, 0x96B9, 0x96E8, 0x9751, 0x975E, 0x9762, 0x9769, 0x97CB, 0x97ED, 0x97F3,
+    0x9801, 0x98A8, 0x98DB, 0x98DF, 0x9996, 0x9999, 0x99AC, 0x9AA8, 0x9AD8, 0x9ADF, 0x9B25, 0x9B2F,
+    0x9B32, 0x9B3C, 0x9B5A, 0x9CE5, 0x9E75, 0x9E7F, 0x9EA5, 0x9EBB, 0x9EC3, 0x9ECD, 0x9ED1, 0x9EF9,
+    0x9EFD, 0x9F0E, 0x9F13, 0x9F20, 0x9F3B, 0x9F4A, 0x9F52, 0x9F8D, 0x9F9C, 0x9FA0};
+constexpr std::pair<char16_t, char16_t> kSupplementIdeographs[] = {
+    {0x2E82, 0x4E5B}, {0x2E83, 0x4E5A}, {0x2E85, 0x4EBB}, {0x2E89, 0x5202}, {0x2E8F, 0x5C23},
+    {0x2E90, 0x5C22}, {0x2E92, 0x5DF3}, {0x2E93, 0x5E7A}, {0x2E94, 0x5F51}, {0x2E95, 0x5F50},
+    {0x2E96, 0x5FC4}, {0x2E98, 0x624C}, {0x2E99, 0x6535}, {0x2E9B, 0x65E1}, {0x2E9E, 0x6B7A},
+    {0x2E9F, 0x6BCD}, {0x2EA0, 0x6C11}, {0x2EA1, 0x6C35}, {0x2EA3, 0x706C}, {0x2EA4, 0x722B},
+    {0x2EA6, 0x4E2C}, {0x2EA8, 0x72AD}, {0x2EAD, 0x793B}, {0x2EAF, 0x7CF9}, {0x2EB0, 0x7E9F},
+    {0x2EB1, 0x7F53}, {0x2EB9, 0x8002}, {0x2EBA, 0x8080}, {0x2EBE, 0x8279}, {0x2EC2, 0x8864},
+    {0x2EC5, 0x89C1}, {0x2EC6, 0x89D2}, {0x2EC8, 0x8BA0}, {0x2EC9, 0x8D1D}, {0x2ECB, 0x8F66},
+    {0x2ECC, 0x8FB6}, {0x2ED0, 0x9485}, {0x2ED1, 0x9577}, {0x2ED2, 0x9578}, {0x2ED3, 0x957F},
+    {0x2ED4, 0x95E8}, {0x2ED6, 0x961D}, {0x2ED8, 0x9752}, {0x2ED9, 0x97E6}, {0x2EDA, 0x9875},
+    {0x2EDB, 0x98CE}, {0x2EDC, 0x98DE}, {0x2EDD, 0x98DF}, {0x2EDF, 0x98E0}, {0x2EE0, 0x9963},
+    {0x2EE2, 0x9A6C}, {0x2EE3, 0x9AA8}, {0x2EE4, 0x9B3C}, {0x2EE5, 0x9C7C}, {0x2EE6, 0x9E1F},
+    {0x2EE7, 0x5364}, {0x2EE8, 0x9EA6}, {0x2EE9, 0x9EC4}, {0x2EEA, 0x9EFE}, {0x2EEB, 0x6589},
+    {0x2EEC, 0x9F50}, {0x2EEE, 0x9F7F}, {0x2EEF, 0x7ADC}, {0x2EF0, 0x9F99}, {0x2EF1, 0x9F9C},
+    {0x2EF2, 0x4E80}, {0x2EF3, 0x9F9F}};
+
+} // namespace
+
+char16_t UnifiedIdeographOfRadical(char16_t codePoint) {
+    if (codePoint >= 0x2F00 && codePoint < 0x2F00 + std::size(kKangxiIdeographs))
+        return kKangxiIdeographs[codePoint - 0x2F00];
+    for (const auto& [radical, ideograph] : kSupplementIdeographs)
+        if (radical == codePoint) return ideograph;
+    return 0;
+}
+
+namespace {
+
+// A ToUnicode map with every radical destination named by its ideograph.
+// Only destinations change (bfchar: after the source code; bfrange: the
+// array entries, or the start of a one-code range), and each keeps its four
+// hex digits, so nothing in the file moves.
+std::string UnifyRadicals(std::string_view cmap) {
+    std::string out(cmap);
+    enum { kNone, kChar, kRange } block = kNone;
+    std::size_t lineAt = 0;
+    while (lineAt < out.size()) {
+        std::size_t lineEnd = out.find('\n', lineAt);
+        if (lineEnd == std::string::npos) lineEnd = out.size();
+        const std::string_view line(out.data() + lineAt, lineEnd - lineAt);
+        if (line.find("beginbfchar") != std::string_view::npos) {
+            block = kChar;
+        } else if (line.find("beginbfrange") != std::string_view::npos) {
+            block = kRange;
+        } else if (line.find("endbf") != std::string_view::npos) {
+            block = kNone;
+        } else if (block != kNone) {
+            // The hex tokens of the line: <...>.
+            std::vector<std::pair<std::size_t, std::size_t>> tokens; // (at, length) in out
+            for (std::size_t at = line.find('<'); at != std::string_view::npos;
+                 at = line.find('<', at + 1)) {
+                const std::size_t end = line.find('>', at);
+                if (end == std::string_view::npos) break;
+                tokens.emplace_back(lineAt + at + 1, end - at - 1);
+                at = end;
+            }
+            const bool array = line.find('[') != std::string_view::npos;
+            std::size_t first = block == kChar ? 1 : 2;
+            if (block == kRange && !array) {
+                // "<lo> <hi> <dst>": only a one-code range may be renamed.
+                if (tokens.size() != 3 ||
+                    out.compare(tokens[0].first, 4, out, tokens[1].first, 4) != 0)
+                    first = tokens.size();
+            }
+            for (std::size_t t = first; t < tokens.size(); ++t) {
+                if (tokens[t].second != 4) continue;
+                char16_t code = 0;
+                bool hex = true;
+                for (std::size_t k = 0; k < 4 && hex; ++k) {
+                    const char c = out[tokens[t].first + k];
+                    const int digit = c >= '0' && c <= '9'   ? c - '0'
+                                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                             : -1;
+                    hex = digit >= 0;
+                    code = static_cast<char16_t>(code * 16 + (hex ? digit : 0));
+                }
+                const char16_t ideograph = hex ? UnifiedIdeographOfRadical(code) : 0;
+                if (!ideograph) continue;
+                static constexpr char kDigits[] = "0123456789ABCDEF";
+                for (int k = 0; k < 4; ++k)
+                    out[tokens[t].first + static_cast<std::size_t>(k)] =
+                        kDigits[(ideograph >> (12 - 4 * k)) & 0xF];
+            }
+        }
+        lineAt = lineEnd + 1;
+    }
+    return out;
+}
+
 // Qt embeds only the glyphs a document uses and names each font's
 // descriptor with a subset tag ("QABCDE+Name"), but leaves the tag off the
 // fonts' BaseFont, so readers take the subsets for whole fonts. Puts the
 // descriptor's name on the BaseFont entries and moves the cross-reference
-// table's offsets by what was inserted. A file it cannot follow is left as
+// table's offsets by what was inserted. Radicals in the ToUnicode maps
+// become the ideographs they stand for, so copied and searched text reads
+// as it was printed. A file it cannot follow is left as
 // it is: it prints the same either way.
 void TagSubsetFonts(const QString& fileName) {
+    // The file is mapped, not read: a PDF of many thousand labels is tens of
+    // megabytes, and a copy of it (let alone a wide-text one) would be most
+    // of a batch run's memory. The output is written piece by piece.
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return;
-    const QByteArray pdf = file.readAll();
-    file.close();
+    if (!file.open(QIODevice::ReadOnly) || file.size() <= 0) return;
+    const uchar* mapped = file.map(0, file.size());
+    if (!mapped) return;
+    const std::string_view pdf(reinterpret_cast<const char*>(mapped),
+                               static_cast<std::size_t>(file.size()));
+    constexpr std::string_view kDelimiters(" \t\r\n/[]<>(){}%\0", 15);
+    const auto nameEnd = [&](std::size_t at) {
+        const std::size_t end = pdf.find_first_of(kDelimiters, at);
+        return end == std::string_view::npos ? pdf.size() : end;
+    };
 
     // name -> tagged name, from the descriptors; a name with two tags is left.
-    std::map<QByteArray, QByteArray> tagged;
-    std::set<QByteArray> ambiguous;
-    static const QRegularExpression descriptor(
-        QStringLiteral(R"(/FontName /([A-Z]{6})\+([^\s/\[\]<>(){}%]+))"));
-    const QString latin = QString::fromLatin1(pdf);
-    for (auto it = descriptor.globalMatch(latin); it.hasNext();) {
-        const auto m = it.next();
-        const QByteArray name = m.captured(2).toLatin1();
-        const QByteArray full = m.captured(1).toLatin1() + '+' + name;
-        auto [at, inserted] = tagged.emplace(name, full);
-        if (!inserted && at->second != full) ambiguous.insert(name);
+    std::map<std::string_view, std::string_view> tagged;
+    std::set<std::string_view> ambiguous;
+    static constexpr std::string_view kFontName = "/FontName /";
+    for (std::size_t at = pdf.find(kFontName); at != std::string_view::npos;
+         at = pdf.find(kFontName, at + 1)) {
+        const std::size_t tagAt = at + kFontName.size();
+        if (tagAt + 8 > pdf.size() || pdf[tagAt + 6] != '+') continue;
+        bool tag = true;
+        for (std::size_t k = tagAt; k < tagAt + 6; ++k) tag = tag && pdf[k] >= 'A' && pdf[k] <= 'Z';
+        const std::size_t end = nameEnd(tagAt + 7);
+        if (!tag || end == tagAt + 7) continue;
+        const std::string_view full = pdf.substr(tagAt, end - tagAt);
+        const std::string_view name = full.substr(7);
+        auto [it, inserted] = tagged.emplace(name, full);
+        if (!inserted && it->second != full) ambiguous.insert(name);
     }
-    for (const QByteArray& name : ambiguous) tagged.erase(name);
-    if (tagged.empty()) return;
+    for (const std::string_view name : ambiguous) tagged.erase(name);
 
     // The table the trailer points at: "xref", one section, 20-byte entries.
-    const qsizetype startxref = pdf.lastIndexOf("startxref");
-    if (startxref < 0) return;
-    bool ok = false;
-    const qsizetype xref =
-        pdf.mid(startxref + 9, 24).trimmed().split('\n').value(0).trimmed().toLongLong(&ok);
-    if (!ok || xref <= 0 || xref >= startxref || !pdf.mid(xref).startsWith("xref")) return;
+    const std::size_t startxref = pdf.rfind("startxref");
+    if (startxref == std::string_view::npos) return;
+    std::size_t numberAt = pdf.find_first_not_of(" \t\r\n", startxref + 9);
+    if (numberAt == std::string_view::npos) return;
+    std::size_t xref = 0;
+    std::size_t digits = 0;
+    for (; numberAt < pdf.size() && pdf[numberAt] >= '0' && pdf[numberAt] <= '9'; ++numberAt) {
+        xref = xref * 10 + static_cast<std::size_t>(pdf[numberAt] - '0');
+        if (++digits > 15) return;
+    }
+    if (digits == 0 || xref == 0 || xref >= startxref || pdf.substr(xref, 4) != "xref") return;
 
     // The insertions, in file order, all before the table.
-    QByteArray out;
-    out.reserve(pdf.size() + 64);
-    std::vector<std::pair<qsizetype, qsizetype>> shifts; // (old position, bytes added so far)
-    static const QByteArray key = "/BaseFont /";
-    qsizetype from = 0;
-    qsizetype added = 0;
-    for (qsizetype at = pdf.indexOf(key); at >= 0 && at < xref; at = pdf.indexOf(key, at + 1)) {
-        const qsizetype nameAt = at + key.size();
-        qsizetype end = nameAt;
-        while (end < pdf.size() && !QByteArray(" \t\r\n/[]<>(){}%").contains(pdf[end])) ++end;
-        const auto found = tagged.find(pdf.mid(nameAt, end - nameAt));
-        if (found == tagged.end()) continue;
-        out += pdf.mid(from, nameAt - from);
-        out += found->second.left(7); // "QABCDE+"
-        added += 7;
-        shifts.emplace_back(nameAt, added);
-        from = nameAt;
+    std::vector<std::pair<std::size_t, std::size_t>> inserts; // (position, tag length)
+    static constexpr std::string_view kBaseFont = "/BaseFont /";
+    for (std::size_t at = pdf.find(kBaseFont); at != std::string_view::npos && at < xref;
+         at = pdf.find(kBaseFont, at + 1)) {
+        const std::size_t nameAt = at + kBaseFont.size();
+        const auto found = tagged.find(pdf.substr(nameAt, nameEnd(nameAt) - nameAt));
+        if (found != tagged.end()) inserts.emplace_back(nameAt, 7); // "QABCDE+"
     }
-    if (shifts.empty()) return;
-    auto moved = [&](qsizetype offset) {
-        qsizetype by = 0;
-        for (const auto& [position, total] : shifts)
-            if (position < offset) by = total;
+    // ToUnicode maps that name glyphs by radicals: same length, new text.
+    std::vector<std::pair<std::size_t, std::string>> unified; // (position, text)
+    static constexpr std::string_view kBeginCmap = "begincmap";
+    for (std::size_t at = pdf.find(kBeginCmap); at != std::string_view::npos && at < xref;
+         at = pdf.find(kBeginCmap, at + 1)) {
+        const std::size_t end = pdf.find("endcmap", at);
+        if (end == std::string_view::npos || end > xref) break;
+        const std::string_view cmap = pdf.substr(at, end - at);
+        std::string text = UnifyRadicals(cmap);
+        if (text != cmap) unified.emplace_back(at, std::move(text));
+        at = end;
+    }
+    if (inserts.empty() && unified.empty()) return;
+    const auto moved = [&](std::size_t offset) {
+        std::size_t by = 0;
+        for (const auto& [position, length] : inserts)
+            if (position < offset) by += length;
         return offset + by;
     };
-    out += pdf.mid(from, xref - from);
-
-    // The table again, its offsets moved.
-    const QList<QByteArray> lines = pdf.mid(xref, startxref - xref).split('\n');
-    QByteArray table;
-    for (const QByteArray& line : lines) {
-        const QByteArray t = line.trimmed();
-        if (t.size() == 18 && t.endsWith(" n")) {
-            const qsizetype offset = t.left(10).toLongLong(&ok);
-            if (!ok) return;
-            table += QByteArray::number(moved(offset)).rightJustified(10, '0') + t.mid(10) + ' ';
-        } else {
-            table += line;
-        }
-        table += '\n';
-    }
-    table.chop(1);
-    out += table;
-    out += "startxref\n" + QByteArray::number(moved(xref)) + "\n%%EOF\n";
 
     QSaveFile save(fileName);
-    if (!save.open(QIODevice::WriteOnly) || save.write(out) != out.size()) return;
-    save.commit();
+    if (!save.open(QIODevice::WriteOnly)) return;
+    bool written = true;
+    const auto put = [&](std::string_view bytes) {
+        written = written && save.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+                                 static_cast<qint64>(bytes.size());
+    };
+    // The file's bytes from `begin` to `end`, with the unified maps.
+    std::size_t nextMap = 0;
+    const auto copy = [&](std::size_t begin, std::size_t end) {
+        while (begin < end) {
+            while (nextMap < unified.size() &&
+                   unified[nextMap].first + unified[nextMap].second.size() <= begin)
+                ++nextMap;
+            if (nextMap == unified.size() || unified[nextMap].first >= end) {
+                put(pdf.substr(begin, end - begin));
+                return;
+            }
+            const auto& [mapAt, text] = unified[nextMap];
+            if (begin < mapAt) {
+                put(pdf.substr(begin, mapAt - begin));
+                begin = mapAt;
+            }
+            const std::size_t stop = std::min(end, mapAt + text.size());
+            put(std::string_view(text).substr(begin - mapAt, stop - begin));
+            begin = stop;
+        }
+    };
+    std::size_t from = 0;
+    for (const auto& [position, length] : inserts) {
+        copy(from, position);
+        const auto found = tagged.find(pdf.substr(position, nameEnd(position) - position));
+        put(found->second.substr(0, length));
+        from = position;
+    }
+    copy(from, xref);
+
+    // The table again, its offsets moved.
+    const std::string_view table = pdf.substr(xref, startxref - xref);
+    std::size_t lineAt = 0;
+    while (lineAt < table.size()) {
+        std::size_t lineEnd = table.find('\n', lineAt);
+        if (lineEnd == std::string_view::npos) lineEnd = table.size();
+        const std::string_view line = table.substr(lineAt, lineEnd - lineAt);
+        const std::size_t first = line.find_first_not_of(" \t\r");
+        const std::size_t last = line.find_last_not_of(" \t\r");
+        const std::string_view t = first == std::string_view::npos
+                                       ? std::string_view()
+                                       : line.substr(first, last - first + 1);
+        if (t.size() == 18 && t.substr(16) == " n") {
+            std::size_t offset = 0;
+            for (const char c : t.substr(0, 10)) {
+                if (c < '0' || c > '9') return; // the old file stays
+                offset = offset * 10 + static_cast<std::size_t>(c - '0');
+            }
+            const QByteArray number = QByteArray::number(static_cast<qulonglong>(moved(offset)));
+            if (number.size() > 10) return;
+            put(std::string(static_cast<std::size_t>(10 - number.size()), '0'));
+            put(std::string_view(number.constData(), static_cast<std::size_t>(number.size())));
+            put(t.substr(10));
+            put(" ");
+        } else {
+            put(line);
+        }
+        if (lineEnd < table.size()) put("\n");
+        lineAt = lineEnd + 1;
+    }
+    const QByteArray tail =
+        "startxref\n" + QByteArray::number(static_cast<qulonglong>(moved(xref))) + "\n%%EOF\n";
+    put(std::string_view(tail.constData(), static_cast<std::size_t>(tail.size())));
+    if (written) save.commit();
 }
 
 } // namespace

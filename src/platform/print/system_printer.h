@@ -160,4 +160,10 @@ private:
 // The process-wide system printer, made on first use.
 SystemPrinter& Printer();
 
+// The ideograph a CJK radical code point stands for (U+2F00-U+2FD5 and
+// the radicals of U+2E80-U+2EF3 the fonts draw as ideographs), or 0. Fonts draw both with one
+// glyph, and the PDF writer names such a glyph by its lowest code point, the
+// radical; text copied from or searched in the file must give the ideograph.
+char16_t UnifiedIdeographOfRadical(char16_t codePoint);
+
 } // namespace print

@@ -6,10 +6,13 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFont>
 #include <QPainter>
+#include <QRawFont>
 #include <QThread>
 
 #include <cmath>
+#include <map>
 #include <utility>
 
 using namespace print;
@@ -306,3 +309,40 @@ TEST(SystemPrinterNoCups, ListsNothingAndHasNoSettings) {
 }
 
 } // namespace
+
+// The radical table against a real CJK font: each radical is drawn with the
+// very glyph of the ideograph it is mapped to, which is why the PDF writer
+// confuses them, and each mapped ideograph is a unified one.
+TEST(RadicalIdeographs, EachRadicalSharesItsGlyphWithItsIdeograph) {
+    testcups::EnsureGuiApp();
+    QFont sc(QStringLiteral("Noto Sans CJK SC"));
+    sc.setPixelSize(16);
+    const QRawFont font = QRawFont::fromFont(sc);
+    if (!font.isValid() || font.familyName() != QStringLiteral("Noto Sans CJK SC"))
+        GTEST_SKIP() << "no Noto Sans CJK SC here";
+    // Which ideograph each glyph draws (the unified block).
+    QString ideographs;
+    for (char16_t c = 0x4E00; c <= 0x9FFF; ++c) ideographs += QChar(c);
+    std::map<quint32, char16_t> ideographOfGlyph;
+    const QList<quint32> ideographGlyphs = font.glyphIndexesForString(ideographs);
+    for (qsizetype i = 0; i < ideographGlyphs.size(); ++i)
+        if (ideographGlyphs[i])
+            ideographOfGlyph.emplace(ideographGlyphs[i], ideographs[i].unicode());
+    int shared = 0;
+    for (char32_t radical = 0x2E80; radical < 0x2FE0; ++radical) {
+        const char16_t ideograph = print::UnifiedIdeographOfRadical(static_cast<char16_t>(radical));
+        SCOPED_TRACE(static_cast<int>(radical));
+        const QList<quint32> glyph =
+            font.glyphIndexesForString(QString(QChar(static_cast<char16_t>(radical))));
+        ASSERT_EQ(glyph.size(), 1);
+        // A radical drawn with an ideograph's glyph must be named by it.
+        if (glyph[0] == 0 || !ideographOfGlyph.count(glyph[0])) continue;
+        ++shared;
+        EXPECT_EQ(font.glyphIndexesForString(QString(QChar(ideograph))).value(0), glyph[0])
+            << "mapped to " << static_cast<int>(ideograph) << " shares with "
+            << static_cast<int>(ideographOfGlyph[glyph[0]]);
+    }
+    EXPECT_GT(shared, 200);
+    EXPECT_EQ(print::UnifiedIdeographOfRadical(u'水'), 0);
+    EXPECT_EQ(print::UnifiedIdeographOfRadical(u'A'), 0);
+}

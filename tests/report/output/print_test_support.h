@@ -105,7 +105,8 @@ inline std::string Code(int record) {
     return buffer;
 }
 inline std::string Name(int record) {
-    return "标签 " + Code(record).substr(2);
+    // Glyphs these fonts share with radicals: the text must come back as written.
+    return "风水标签 " + Code(record).substr(2);
 }
 
 // A report of `count` pages on `paper`, one label on each.
