@@ -94,6 +94,10 @@ void TfrPageRuntime::ResetForPass() {
     IgnoreColumnFooter = false;
     BreakNesting = 0;
     FreshSheet = false;
+    SubReportActive = false;
+    ForcePrint = false;
+    CrossDepth = 0;
+    CrossFirstOnSheet = true;
     pending_.clear();
     for (const auto& first : RunBands) {
         for (TfrBand* b = first.get(); b; b = b->Next.get()) {
@@ -441,6 +445,44 @@ void TfrPageRuntime::PrepareAggregatesAndFields() {
     } catch (const std::exception& e) {
         Build.ReportBuildError(e.what());
     }
+}
+
+bool TfrPageRuntime::ReplayRecording() {
+    MakeCurrent();
+    while (ReplayIndex < static_cast<int>(Recording.size())) {
+        if (Build.Terminated()) return false;
+        const TfrRecordEntry entry = Recording[static_cast<size_t>(ReplayIndex)];
+        TfrBand* band = entry.Band;
+        switch (entry.Kind) {
+        case TfrRecordKind::PrintBand:
+            if (!SuspendedBand) {
+                if (band->DrawBand()) return true; // again on the next sheet
+            } else {
+                SuspendedBand->DoSubReports();
+                if (SuspendedBand) return true;
+            }
+            break;
+        case TfrRecordKind::FirstRecord:
+            if (band->Data) band->Data->First();
+            band->LineNo = 1;
+            band->ClearLastPrinted();
+            break;
+        case TfrRecordKind::NextRecord:
+            if (band->Data) band->Data->Next();
+            Records += 1;
+            band->LineThroughNo += 1;
+            band->LineNo += 1;
+            break;
+        }
+        MakeCurrent();
+        ++ReplayIndex;
+    }
+    return false;
+}
+
+void TfrPageRuntime::FreeRecording() {
+    Recording.clear();
+    ReplayIndex = 0;
 }
 
 void TfrPageRuntime::AddPending(TfrBand* band) {

@@ -94,6 +94,10 @@ public:
     int ColumnFooterHeight() const;
     // Restarts the counters, group values and positions for a pass.
     void ResetForPass();
+    // A sub-report page: prints what it recorded from ReplayIndex on; true
+    // when it stopped at a band that did not fit.
+    bool ReplayRecording();
+    void FreeRecording();
 
     TfrPage& Page;
     TfrReportBuild& Build;
@@ -124,6 +128,16 @@ public:
     // The sheet or column was just started by a break and holds only what the
     // break printed: a band that does not fit prints here all the same.
     bool FreshSheet = false;
+    // A sub-report object is printing this page now (it is not started again).
+    bool SubReportActive = false;
+    // Every band prints where it comes, clipped: a sub-report printed where
+    // no sheet can be started.
+    bool ForcePrint = false;
+    // Cross-tab cells being printed (a page header shown on a spill sheet
+    // prints its own cells nested), and whether the current sheet holds no
+    // column of the row yet.
+    int CrossDepth = 0;
+    bool CrossFirstOnSheet = true;
 
 private:
     // Bands waiting until a record below them proves non-empty; shared by

@@ -8,6 +8,7 @@
 #include "report/engine/report_build.h"
 #include "report/model/memo_view.h"
 #include "report/model/report.h"
+#include "report/model/sub_report_view.h"
 
 #include <algorithm>
 
@@ -202,7 +203,15 @@ bool TfrBand::DrawBand() {
 
     // Breaks the script asked for, before the band prints; not while a break
     // is being made, which would start it again without end.
-    if (page.BreakNesting == 0) {
+    if (page.IsSubReportPage) {
+        // A sub-report page has no sheets of its own: the band comes again
+        // on the sheet the sub-report continues on (not asked again there).
+        if ((NewPageRequests > 0 || NewColumnRequests > 0) && !page.FreshSheet &&
+            !page.ForcePrint) {
+            CanBreak = keptCanBreak;
+            return true;
+        }
+    } else if (page.BreakNesting == 0) {
         for (int i = 0; i < NewPageRequests && !page.Build.Terminated(); ++i) {
             page.ColumnIndex = std::max(page.Page.Columns, 1) - 1;
             page.NewColumn(this);
@@ -220,20 +229,25 @@ bool TfrBand::DrawBand() {
             if (!SkipsFitCheck(Type)) {
                 const int h = CalcBandHeight();
                 if (page.CurY + h > page.MaxY && !CanBreak) {
-                    const int top = page.TopLimit();
-                    if (page.FreshSheet || page.BreakNesting > 0) {
+                    // The room a sheet started by a break gives, below its header.
+                    int room = page.MaxY - page.TopLimit();
+                    if (TfrBand* header = page.RunBand(btPageHeader);
+                        header && header->IsBandPresent() && header->IsVisible && header != this)
+                        room -= header->BandHeight;
+                    if (page.FreshSheet || page.BreakNesting > 0 || page.ForcePrint) {
                         // The sheet holds only what its break printed: another
                         // break would bring the same again, so it prints here.
                         CanBreak = true;
-                    } else if (h <= page.MaxY - top || page.CurY != top) {
+                    } else if (page.IsSubReportPage) {
+                        CanBreak = keptCanBreak;
+                        return true; // replayed on the next sheet
+                    } else if (h <= room) {
                         result = true;
-                        if (page.IsSubReportPage) {
-                            CanBreak = keptCanBreak;
-                            return true; // replayed on the next sheet
-                        }
                         CheckFit(0, kForceBreak, false);
+                        // Taller than the sheet it broke to: it splits there.
+                        if (page.CurY + h > page.MaxY) CanBreak = true;
                     } else {
-                        CanBreak = true; // taller than an empty sheet
+                        CanBreak = true; // taller than any sheet: it splits from here
                     }
                 }
             }
@@ -286,9 +300,27 @@ int TfrBand::CalcBandHeight() {
 }
 
 int TfrBand::MeasureBand() {
-    // Cross-tab cells are measured column by column with the cross-tab
-    // columns; here the band's own objects are.
-    const int result = std::max(BandHeight, MeasureObjects(false));
+    TfrPageRuntime& page = *Runtime;
+    TfrReport& report = page.Build.Report;
+    int result = BandHeight;
+    TfrBand* cross = page.RunBand(btCrossData);
+    TfrDataset* columns =
+        cross && cross->IsBandPresent() ? (cross->Data ? cross->Data : CrossDataSet) : nullptr;
+    if (HasCrossObjects() && Type != btPageFooter && columns) {
+        // Every column's cells, as each record of the column data set fills them.
+        page.CrossColumn = 1;
+        if (report.OnBeginColumn) report.OnBeginColumn(this);
+        columns->First();
+        while (!columns->Eof() && !page.Build.Terminated()) {
+            int width = 0;
+            if (report.OnPrintColumn) report.OnPrintColumn(page.CrossColumn, width);
+            result = std::max(result, MeasureObjects(true));
+            page.CrossColumn += 1;
+            columns->Next();
+        }
+    } else {
+        result = std::max(result, MeasureObjects(false));
+    }
     CalcedHeight = std::max(CalcedHeight, result);
     return result;
 }
@@ -332,7 +364,8 @@ bool TfrBand::CheckFit(int y, int height, bool testOnly) {
         static_cast<long long>(y) + height + page.ColumnFooterHeight())
         return false;
     // A sheet just started by a break, or a break under way, is not left again.
-    if (!testOnly && !page.FreshSheet && page.BreakNesting == 0) page.NewColumn(this);
+    if (!testOnly && !page.FreshSheet && page.BreakNesting == 0 && !page.IsSubReportPage)
+        page.NewColumn(this);
     return true;
 }
 
@@ -351,10 +384,12 @@ void TfrBand::DrawBandBody() {
         if (!CanBreak && !ownTop) CheckFit(BandTop, h, false);
         if (!ownTop) BandTop = page.CurY;
         bool handled = false;
-        if (CanBreak)
+        if (CanBreak) {
             DrawSplit();
-        else
+        } else {
             handled = OutputObjects();
+            if (HasCrossObjects()) DrawCrossColumns();
+        }
         UnStretch();
         if (!CanBreak && !handled && !ownTop) page.CurY += h;
     } else {
@@ -367,6 +402,7 @@ void TfrBand::DrawBandBody() {
             DrawSplit();
         } else {
             const bool handled = OutputObjects();
+            if (HasCrossObjects()) DrawCrossColumns();
             if (!ownTop && !handled) page.CurY += BandHeight;
         }
     }
@@ -394,13 +430,21 @@ void TfrBand::DrawBandBody() {
 
 bool TfrBand::OutputObjects() {
     TfrPageRuntime& page = *Runtime;
+    TfrEngineState& engine = frEngine();
     for (size_t i = 0; i < Objects.size(); ++i) {
         TfrView* v = Objects[i];
         if (v->TypeCode == gtSubReport) {
-            // Sub-report pages are printed beside the band by the sub-report
-            // run; the object itself leaves nothing on the sheet.
-            if (v->Visible) FirstSubReport = static_cast<int>(i);
-            continue;
+            if (!v->Visible) continue;
+            // The sub-reports print beside the band and take over its end.
+            FirstSubReport = static_cast<int>(i);
+            int limit = page.CurY + BandHeight;
+            if (limit < 1) limit = 0;
+            const int pageNo = engine.PageNo;
+            PrepareSubReports();
+            DoSubReports();
+            if (engine.PageNo == pageNo && page.CurY < limit) page.CurY = limit;
+            page.MakeCurrent();
+            return true;
         }
         OutputObject(*v);
         if (page.Build.Terminated()) break;
@@ -444,14 +488,433 @@ void TfrBand::OutputObject(TfrView& object) {
 
 void TfrBand::DrawSplit() {
     TfrPageRuntime& page = *Runtime;
-    // Objects are not cut across sheets here: an occurrence that does not fit
-    // moves whole to the next column or sheet, and one that cannot fit on
-    // any sheet prints where it is, clipped by the sheet's edge.
-    if (CheckFit(BandTop, DrawnHeight, true) && page.CurY != page.TopLimit() && !page.FreshSheet &&
-        page.BreakNesting == 0) {
-        CheckFit(BandTop, kForceBreak, false);
-        BandTop = page.CurY;
+    TfrEngineState& engine = frEngine();
+    const bool hasSubReports = std::any_of(Objects.begin(), Objects.end(), [](const TfrView* v) {
+        return v->TypeCode == gtSubReport && v->Visible;
+    });
+    // Where no sheet may be started (a break under way, a sub-report page,
+    // bands that keep their own place) the occurrence prints whole, clipped;
+    // sub-reports run over sheets of their own accord.
+    if (page.BreakNesting > 0 || page.IsSubReportPage || KeepsOwnTop(Type) ||
+        Type == btColumnFooter || hasSubReports) {
+        const bool handled = OutputObjects();
+        if (!KeepsOwnTop(Type) && !handled) page.CurY += DrawnHeight;
+        return;
     }
-    OutputObjects();
+
+    struct Kept {
+        int Left, Top, Width, Height;
+        bool Deferred;
+        bool Prepared; // its text is laid out for this occurrence
+    };
+    std::vector<Kept> kept;
+    kept.reserve(Objects.size());
+    for (TfrView* v : Objects) {
+        auto* st = dynamic_cast<TfrStretcheable*>(v);
+        kept.push_back({v->Left, v->Top, v->Width, v->Height, false, st && st->PaintPart == 1});
+        v->Selected = true;
+        if (v->BandAlign == baBottom) v->Top = CalcedHeight - v->Height;
+    }
+    // A stretchable object about to print a part has its text laid out first.
+    const auto prepare = [&](size_t i, TfrStretcheable& st) {
+        if (kept[i].Prepared) return;
+        engine.CurrentObject = &st;
+        MakeCurrent();
+        const int height = st.Height;
+        st.CalcHeight();
+        st.Height = height;
+        kept[i].Prepared = true;
+    };
+    const auto output = [&](TfrView& v) {
+        engine.CurrentObject = &v;
+        OutputObject(v);
+    };
+
+    if (!CheckFit(BandTop, DrawnHeight, true)) {
+        OutputObjects();
+    } else {
+        int a = 0;
+        // On a sheet that holds nothing else, moving on does not help.
+        bool fresh = page.FreshSheet || BandTop <= page.TopLimit();
+        while (!page.Build.Terminated()) {
+            // The room on this sheet, relative to the band's top.
+            const int b = page.MaxY - page.ColumnFooterHeight() - BandTop - 2;
+            a = 0;
+            for (size_t i = 0; i < Objects.size(); ++i) {
+                TfrView* v = Objects[i];
+                if (!v->Selected) continue;
+                auto* st = dynamic_cast<TfrStretcheable*>(v);
+                const int y = v->Top;
+                if (fresh && b <= 0) {
+                    // No room even on a fresh sheet: the rest prints here, clipped.
+                    if (y < 0 && st) {
+                        prepare(i, *st);
+                        v->Height = std::max(y + v->Height, 0);
+                        st->PaintPart = 2;
+                    }
+                    v->Top = std::max(y, 0);
+                    output(*v);
+                    v->Selected = false;
+                    continue;
+                }
+                if (y >= 0 && y < b) {
+                    if (y + v->Height < b) {
+                        output(*v);
+                        v->Selected = false;
+                        a = std::max(a, y + v->Height);
+                    } else if (st) {
+                        const int height = v->Height;
+                        v->Height = b - y + 1;
+                        const int d = st->MeasureRemainder();
+                        if (st->MeasureMinHeight() < v->Height) {
+                            prepare(i, *st);
+                            v->Height = b - y + 1;
+                            st->PaintPart = 2;
+                            output(*v);
+                        } else if (fresh && y == 0) {
+                            // Not one line fits on an empty sheet: it prints clipped.
+                            prepare(i, *st);
+                            v->Height = height;
+                            st->PaintPart = 2;
+                            output(*v);
+                            v->Selected = false;
+                            a = std::max(a, b);
+                            continue;
+                        }
+                        v->Height = height;
+                        ShiftObjects(*v, d);
+                        v->Height += d;
+                    } else if (fresh && y == 0) {
+                        // Taller than an empty sheet: moving on would not help.
+                        output(*v);
+                        v->Selected = false;
+                        a = std::max(a, std::min(v->Height, b));
+                    } else {
+                        v->Top = b; // it moves whole to the next sheet
+                    }
+                } else if (y < 0 && st && y + v->Height >= 0) {
+                    // The rest of an object that began on an earlier sheet.
+                    const int r = y + v->Height;
+                    if (r < b || st->MeasureMinHeight() > b) {
+                        prepare(i, *st);
+                        v->Height = r;
+                        v->Top = 0;
+                        st->PaintPart = 2;
+                        v->Selected = false;
+                        a = std::max(a, std::min(r, std::max(b, 0)));
+                        if (v->Flags & flStretched)
+                            kept[i].Deferred = true;
+                        else
+                            output(*v);
+                    } else {
+                        prepare(i, *st);
+                        v->Top = 0;
+                        v->Height = b;
+                        const int e = st->MeasureRemainder();
+                        st->PaintPart = 2;
+                        output(*v);
+                        v->Top = y;
+                        v->Height = r - y;
+                        ShiftObjects(*v, e);
+                        v->Height += e;
+                    }
+                } else if (y < 0) {
+                    // Began above the sheet and has no rest to continue: it
+                    // prints at the top rather than not at all.
+                    v->Top = 0;
+                    output(*v);
+                    v->Selected = false;
+                }
+            }
+            bool left = false;
+            for (TfrView* v : Objects) {
+                if (!v->Selected) continue;
+                v->Top -= b;
+                left = true;
+            }
+            if (!left) break;
+            page.NewColumn(this);
+            BandTop = page.CurY;
+            fresh = true;
+        }
+        DrawnHeight = a;
+    }
+
+    for (size_t i = 0; i < Objects.size(); ++i) {
+        if (!kept[i].Deferred) continue;
+        TfrView* v = Objects[i];
+        v->Height = DrawnHeight;
+        output(*v);
+    }
+    for (size_t i = 0; i < Objects.size(); ++i) {
+        TfrView* v = Objects[i];
+        v->Selected = false;
+        v->Top = kept[i].Top;
+        v->Height = kept[i].Height;
+        if (auto* st = dynamic_cast<TfrStretcheable*>(v)) st->PaintPart = 0;
+    }
     page.CurY += DrawnHeight;
+}
+
+void TfrBand::ShiftObjects(TfrView& object, int amount) {
+    const int bottom = object.Top + object.Height;
+    for (TfrView* v : Objects) {
+        if (v == &object) continue;
+        if (v->Top >= bottom && v->Left >= object.Left && v->Left <= object.Left + object.Width)
+            v->Top += amount;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Sub-reports.
+
+void TfrBand::PrepareSubReports() {
+    TfrPageRuntime& page = *Runtime;
+    const size_t first = static_cast<size_t>(std::max(FirstSubReport, 0));
+    subPages_.assign(Objects.size(), nullptr);
+    SubReportFinished.assign(Objects.size(), true);
+    for (size_t i = first; i < Objects.size(); ++i) {
+        auto* sub = dynamic_cast<TfrSubReportView*>(Objects[i]);
+        if (!sub || !sub->Visible) continue;
+        TfrPageRuntime* p = page.Build.PageRuntime(sub->SubPage);
+        // Its own page, a page another sub-report prints now, or no report
+        // page: nothing to print.
+        if (!p || p == &page || !p->Initialised || p->SubReportActive ||
+            p->Page.PageType != ptReport)
+            continue;
+        p->SubReportActive = true;
+        subPages_[i] = p;
+        SubReportFinished[i] = false;
+        p->Recording.clear();
+        p->RecordingMode = 1;
+        p->BuildPage();
+        // Bands the replay shows by name print at once.
+        p->RecordingMode = 0;
+        p->CurY = sub->Top + BandTop;
+        p->MaxY = page.MaxY;
+        p->OffsetX = page.OffsetX + sub->Left;
+        p->Page.UseMargins = page.Page.UseMargins;
+        p->Page.Margins = page.Page.Margins;
+        p->Page.Columns = 1;
+        p->ReplayIndex = 0;
+        p->FreshSheet = false;
+        p->ForcePrint = false;
+        p->SuspendedBand = nullptr;
+    }
+    page.SuspendedBand = nullptr;
+    page.MakeCurrent();
+    MakeCurrent();
+}
+
+void TfrBand::DoSubReports() {
+    TfrPageRuntime& page = *Runtime;
+    TfrEngineState& engine = frEngine();
+    const size_t first = static_cast<size_t>(std::max(FirstSubReport, 0));
+    subPages_.resize(Objects.size(), nullptr);
+    SubReportFinished.resize(Objects.size(), true);
+    for (;;) {
+        if (!SubReportsDone) {
+            // A sheet break came in between: the sub-reports go on below its header.
+            for (size_t i = first; i < Objects.size(); ++i) {
+                if (TfrPageRuntime* p = subPages_[i]) {
+                    p->CurY = page.CurY;
+                    p->MaxY = page.MaxY;
+                    p->FreshSheet = true;
+                }
+            }
+        }
+        SubReportsDone = true;
+        SubReportMaxY = page.CurY;
+        for (size_t i = first; i < Objects.size(); ++i) {
+            TfrPageRuntime* p = subPages_[i];
+            if (!p || SubReportFinished[i]) continue;
+            if (p->ReplayRecording()) {
+                SubReportsDone = false;
+            } else {
+                SubReportFinished[i] = true;
+                SubReportMaxY = std::max(SubReportMaxY, p->CurY);
+            }
+        }
+        page.MakeCurrent();
+        if (SubReportsDone || page.Build.Terminated()) break;
+        if (page.IsSubReportPage) {
+            // Nested: the outer replay resumes this band on the next sheet.
+            page.SuspendedBand = this;
+            return;
+        }
+        if (page.BreakNesting > 0) {
+            // No sheet can be started now (a header or footer holds the
+            // sub-report): the rest prints here.
+            for (size_t i = first; i < Objects.size(); ++i)
+                if (TfrPageRuntime* p = subPages_[i]; p && !SubReportFinished[i])
+                    p->ForcePrint = true;
+            continue;
+        }
+        if (auto* current = dynamic_cast<TfrBand*>(engine.CurrentBand))
+            current->SkipScriptOnce = true; // its script ran before it did not fit
+        page.NewPage();
+    }
+    for (size_t i = first; i < Objects.size(); ++i) {
+        if (TfrPageRuntime* p = subPages_[i]) {
+            p->FreeRecording();
+            p->SubReportActive = false;
+            p->ForcePrint = false;
+            p->FreshSheet = false;
+            p->SuspendedBand = nullptr;
+        }
+    }
+    subPages_.clear();
+    page.CurY += std::max(CalcedHeight, SubReportMaxY - page.CurY);
+    page.SuspendedBand = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Cross-tab cells.
+
+namespace {
+
+void RunBandScript(TfrBand& band) {
+    frEngine().CurrentObject = band.BandObject;
+    band.MakeCurrent();
+    const auto& run = frEngineHooks().RunScript;
+    if (run && band.BandObject && band.Code.Count() > 0) run(*band.BandObject, band.Code);
+}
+
+} // namespace
+
+void TfrBand::DrawCrossColumns() {
+    if (Type == btPageFooter) return;
+    TfrPageRuntime& page = *Runtime;
+    TfrReport& report = page.Build.Report;
+    TfrEngineState& engine = frEngine();
+    ++page.CrossDepth;
+    struct Depth {
+        int& depth;
+        ~Depth() { --depth; }
+    } depth{page.CrossDepth};
+    page.CrossColumn = 1;
+    const int keptPageNo = engine.PageNo;
+    int x = 0;
+    page.CrossFirstOnSheet = true;
+    if (report.OnBeginColumn) report.OnBeginColumn(this);
+
+    TfrBand* header = page.RunBand(btCrossHeader);
+    TfrBand* data = page.RunBand(btCrossData);
+    TfrBand* footer = page.RunBand(btCrossFooter);
+    if (header && header->IsBandPresent()) {
+        RunBandScript(*header);
+        DrawCrossCell(*header, header->BandLeft);
+        x = header->BandLeft + header->BandWidth;
+    }
+    if (data && data->IsBandPresent() && !page.Build.Terminated()) {
+        if (x == 0) x = data->BandLeft;
+        TfrDataset* columns = data->Data ? data->Data : CrossDataSet;
+        TfrFoundDataSet made;
+        if (columns) {
+            columns->First();
+            if (Type == btMasterFooter && columns->Eof() && MaxCrossColumns > 0) {
+                // The totals row gets as many columns as the widest row.
+                made = FindDataSetByName(std::to_string(MaxCrossColumns));
+                columns = made.DataSet;
+                if (columns) columns->First();
+            }
+        }
+        while (columns && !columns->Eof() && !page.Build.Terminated()) {
+            engine.CurrentObject = data->BandObject;
+            int width = data->BandWidth;
+            if (report.OnPrintColumn) report.OnPrintColumn(page.CrossColumn, width);
+            RunBandScript(*data);
+            CheckNextColumn(x, width, keptPageNo);
+            DrawCrossCell(*data, x);
+            AccumulateRow(*data);
+            if (frIsDataBand(Type)) AccumulateRow(*this);
+            x += width;
+            page.CrossColumn += 1;
+            columns->Next();
+        }
+        if (columns) MaxCrossColumns = std::max(MaxCrossColumns, columns->RecordNumber);
+        if (made.Owned) made.Owned->EndWalk();
+    }
+    if (footer && footer->IsBandPresent() && !page.Build.Terminated()) {
+        if (x == 0) x = footer->BandLeft;
+        RunBandScript(*footer);
+        CheckNextColumn(x, footer->BandWidth, keptPageNo);
+        DrawCrossCell(*footer, x);
+        ResetAggregates(*footer);
+    }
+    engine.PageNo = keptPageNo;
+    page.MakeCurrent();
+    MakeCurrent();
+}
+
+void TfrBand::CheckNextColumn(int& x, int width, int keptPageNo) {
+    TfrPageRuntime& page = *Runtime;
+    TfrEngineState& engine = frEngine();
+    const bool fits = static_cast<long long>(x) + width <= page.Page.RightLimit();
+    // A column that starts its sheet's columns and still does not fit
+    // prints clipped: the next sheet has no more room. A page header
+    // holding cells, printed on a spill sheet, does not spill again.
+    if (fits || page.CrossFirstOnSheet || page.CrossDepth > 1) {
+        page.CrossFirstOnSheet = false;
+        return;
+    }
+    TfrEMFPages& sheets = *page.Build.Report.PreparedPages;
+    const int left = page.LeftLimit();
+    x = left;
+    engine.PageNo += 1;
+    if (engine.PageNo >= sheets.Count()) {
+        const int y = page.CurY;
+        ++page.BreakNesting;
+        struct Done {
+            int& nesting;
+            ~Done() { --nesting; }
+        } done{page.BreakNesting};
+        sheets.AppendPage(page.Page);
+        page.ShowBand(page.RunBand(btOverlay));
+        page.CurY = page.TopLimit();
+        TfrBand* pageHeader = page.RunBand(btPageHeader);
+        if (keptPageNo != 0 || (pageHeader->Flags & flBandOnFirstPage)) page.ShowBand(pageHeader);
+        page.CurY = y;
+        page.Build.Progress(engine.PageNo);
+        page.MakeCurrent();
+    }
+    TfrBand* header = page.RunBand(btCrossHeader);
+    if (header && header->IsBandPresent() && (header->Flags & flBandRepeatHeader)) {
+        DrawCrossCell(*header, left);
+        x = left + header->BandWidth;
+    }
+    page.CrossFirstOnSheet = false;
+}
+
+void TfrBand::DrawCrossCell(TfrBand& cross, int x) {
+    TfrPageRuntime& page = *Runtime;
+    TfrEngineState& engine = frEngine();
+    page.MakeCurrent();
+    cross.MakeCurrent();
+    cross.LineThroughNo = LineThroughNo;
+    cross.LineNo = LineNo;
+    if (cross.Type == btCrossData) cross.AggregateSource = this;
+    for (TfrView* v : Objects) {
+        if (v->OwnerBand != &cross) continue;
+        try {
+            if (engine.ScriptPass && !CanBreak) {
+                engine.CurrentObject = v;
+                const auto& run = frEngineHooks().RunScript;
+                if (run && v->BeforePrintScript.Count() > 0) run(*v, v->BeforePrintScript);
+                continue;
+            }
+            TfrEMFPages& pages = *page.Build.Report.PreparedPages;
+            if (engine.PageNo < 0 || engine.PageNo >= pages.Count()) return;
+            rtl::TMemoryStream& stream = *pages.PageAt(engine.PageNo).Stream;
+            stream.SetPosition(stream.Size());
+            KeptGeometry keptGeometry(*v);
+            v->Left += x;
+            v->Top += BandTop;
+            v->OutputToPage(stream);
+        } catch (const std::exception& e) {
+            page.Build.ReportBuildError(e.what());
+            return;
+        }
+        if (page.Build.Terminated()) return;
+    }
 }

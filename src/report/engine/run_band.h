@@ -95,11 +95,27 @@ public:
 // also carries the band's line counters, group value and the accumulators
 // the aggregate functions keep in it.
 //
-// Splitting an occurrence across sheets, sub-report objects and cross-tab
-// cells are left to DrawSplit, OutputObjects and DrawCrossColumns: until they
-// are built, a may-split band behaves like any other band, an occurrence
-// taller than an empty sheet prints there clipped, sub-report objects print
-// nothing and cross-tab cells are skipped.
+// An occurrence that may split (or is taller than an empty sheet) is printed
+// across sheets by DrawSplit: objects that fit print, memos print the lines
+// that fit and continue on the next sheet, other objects move whole. A
+// sub-report object prints its page beside the band, replaying what the
+// page's data loops recorded, over as many sheets as it needs. Cross-tab
+// cells print once per record of the column data set, spilling onto the
+// following sheets at the row's height.
+//
+// Rules of our own where the old behaviour could loop or overflow:
+// - on a sheet that holds nothing of the split yet, an object that cannot
+//   fit on any sheet (or a memo line taller than the sheet) prints clipped
+//   instead of moving on for ever; no room at all prints the rest clipped;
+// - a band split while a break is being made, or on a sub-report page,
+//   prints clipped where it is;
+// - a sub-report band that does not fit on a sheet its break just started
+//   (below a tall page header) prints there, clipped;
+// - a page is replayed by one sub-report object at a time: a second object
+//   naming a page in use (or its own page) prints nothing;
+// - any number of sub-report objects per band;
+// - a cross-tab column wider than the room of an empty sheet prints clipped
+//   where the sheet starts instead of spilling onto a sheet of its own.
 
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/variant.h"
@@ -193,6 +209,19 @@ public:
     void OutputObject(TfrView& object);
     // An occurrence that may break across sheets.
     void DrawSplit();
+    // Moves the objects below `object` (and overlapping it horizontally)
+    // down by `amount`.
+    void ShiftObjects(TfrView& object, int amount);
+    // Sub-report objects from FirstSubReport on: record their pages, then
+    // replay them beside the band until all have finished.
+    void PrepareSubReports();
+    void DoSubReports();
+    // The row's cross-tab cells, column by column.
+    void DrawCrossColumns();
+    void DrawCrossCell(TfrBand& cross, int x);
+    // Before a cross-tab column of width `width` at x: continues on the next
+    // sheet when it runs past the right limit.
+    void CheckNextColumn(int& x, int width, int keptPageNo);
     // A band object, or the catch-all band holding objects outside bands.
     bool IsBandPresent() const;
 
@@ -246,6 +275,9 @@ public:
     std::string GroupCondition; // evaluated through the parser, which compiles it once
 
 private:
+    // The sub-report pages of the occurrence, parallel to Objects from
+    // FirstSubReport on (none for an object that prints nothing).
+    std::vector<TfrPageRuntime*> subPages_;
     // The objects' heights kept while stretched, parallel to Objects.
     std::vector<int> keptHeights_;
     // Whether the data set was started by BindDataSource (and is ended here).

@@ -307,7 +307,7 @@ const Scenario kScenarios[] = {
      {{"O@300,5:Draft", "Loose@250,330:Mark 1", "N@0,0:A", "N@0,100:B", "N@0,200:C"},
       {"O@300,5:Draft", "N@0,0:D"}}},
 
-    {"BandTallerThanTheSheetPrintsClippedOncePerRecord",
+    {"BandTallerThanTheSheetSplitsWhereItComes",
      [](BuildFixture& f) {
          f.AddRows("Cust", Names({"A", "B", "C"}));
          TfrPage& p = f.AddPage();
@@ -316,7 +316,7 @@ const Scenario kScenarios[] = {
          f.AddBand(p, btMasterFooter, "MasterFooter", 510, 20);
          f.AddMemo(p, "MF", 0, 510, 100, 20, "End");
      },
-     {{"N@0,0:A"}, {"N@0,0:B"}, {"N@0,0:C"}, {"MF@0,0:End"}}},
+     {{"N@0,0:A", "N@0,20:B", "N@0,40:C", "MF@0,60:End"}}},
 
     {"RepeatedHeaderThatLeavesNoRoomDoesNotStartSheetAfterSheet",
      [](BuildFixture& f) {
