@@ -528,7 +528,8 @@ void TfrPageRuntime::BuildPage() {
             }
         }
         if (empty) {
-            if (Build.AppendToPrevious) engine.PageNo += 1;
+            // A sub-report recording its page has no sheet to skip.
+            if (Build.AppendToPrevious && RecordingMode == 0) engine.PageNo += 1;
             return;
         }
     }

@@ -245,3 +245,30 @@ TEST_F(SplitBuild, MoreThanSixtyThreeSubReportsInABandAllPrint) {
 }
 
 } // namespace
+
+namespace {
+
+// An empty sub-report page, recorded while a page continues the previous
+// one's sheet, leaves the sheet being filled where it is.
+TEST_F(SplitBuild, AnEmptySubReportOnAContinuedSheetKeepsTheSheet) {
+    report.PrintIfEmpty = false;
+    AddRows("Cust", Names({"A"}));
+    AddRows("None", {});
+    TfrPage& first = AddPage();
+    AddBand(first, btMasterData, "Data", 0, 20, "Cust");
+    AddMemo(first, "N", 0, 0, 100, 20, "[Cust.Name]");
+    TfrPage& second = AddPage();
+    second.PrintToPrevPage = true;
+    AddBand(second, btMasterData, "Data2", 0, 20, "Cust");
+    AddMemo(second, "N2", 0, 0, 100, 20, "[Cust.Name] 2");
+    AddSubReport(second, "Sub", 150, 0, 2);
+    AddBand(second, btMasterFooter, "Footer", 30, 20);
+    AddMemo(second, "F", 0, 30, 100, 20, "end");
+    TfrPage& sub = AddPage();
+    AddBand(sub, btMasterData, "Item", 0, 20, "None");
+    AddMemo(sub, "I", 0, 0, 100, 20, "item");
+    ASSERT_TRUE(report.BuildPreparedReport());
+    EXPECT_EQ(Pages(), (Sheets{{"N@0,0:A", "N2@0,20:A 2", "F@0,40:end"}}));
+}
+
+} // namespace
