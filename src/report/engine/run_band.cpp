@@ -11,6 +11,7 @@
 #include "report/model/sub_report_view.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -525,25 +526,37 @@ void TfrBand::DrawSplit() {
         st.Height = height;
         kept[i].Prepared = true;
     };
+    int a = 0;          // height used on the current sheet
+    int b = 0;          // room on the current sheet
+    bool shown = false; // something printed on the current sheet
     const auto output = [&](TfrView& v) {
+        auto* memo = dynamic_cast<TfrMemoView*>(&v);
+        const bool part = memo && memo->PaintPart == 2;
         engine.CurrentObject = &v;
         OutputObject(v);
+        shown = true;
+        if (part && memo->WorkMemo.Count() == 0) {
+            // No text left: the memo does not go on to a further sheet.
+            v.Selected = false;
+            a = std::max(a, std::clamp(v.Top + v.Height, 0, std::max(b, 0)));
+        }
     };
 
     if (!CheckFit(BandTop, DrawnHeight, true)) {
         OutputObjects();
     } else {
-        int a = 0;
         // On a sheet that holds nothing else, moving on does not help.
         bool fresh = page.FreshSheet || BandTop <= page.TopLimit();
         while (!page.Build.Terminated()) {
             // The room on this sheet, relative to the band's top.
-            const int b = page.MaxY - page.ColumnFooterHeight() - BandTop - 2;
+            b = page.MaxY - page.ColumnFooterHeight() - BandTop - 2;
             a = 0;
+            shown = false;
             for (size_t i = 0; i < Objects.size(); ++i) {
                 TfrView* v = Objects[i];
                 if (!v->Selected) continue;
-                auto* st = dynamic_cast<TfrStretcheable*>(v);
+                // Memos print in parts; pictures, lines and the rest move whole.
+                TfrStretcheable* st = dynamic_cast<TfrMemoView*>(v);
                 const int y = v->Top;
                 if (fresh && b <= 0) {
                     // No room even on a fresh sheet: the rest prints here, clipped.
@@ -626,10 +639,19 @@ void TfrBand::DrawSplit() {
                     v->Selected = false;
                 }
             }
+            // A fresh sheet that showed nothing would be followed by more of
+            // the same: the next sheet starts at the topmost object left.
+            int step = b;
+            if (fresh && !shown) {
+                int topmost = std::numeric_limits<int>::max();
+                for (const TfrView* v : Objects)
+                    if (v->Selected) topmost = std::min(topmost, v->Top);
+                if (topmost != std::numeric_limits<int>::max() && topmost > b) step = topmost;
+            }
             bool left = false;
             for (TfrView* v : Objects) {
                 if (!v->Selected) continue;
-                v->Top -= b;
+                v->Top -= step;
                 left = true;
             }
             if (!left) break;
