@@ -104,9 +104,15 @@ public:
 // following sheets at the row's height.
 //
 // Rules of our own where the old behaviour could loop or overflow:
+// - only memos print in parts (pictures, lines and other kinds move whole),
+//   and a memo whose text has run out does not go on to a further sheet;
 // - on a sheet that holds nothing of the split yet, an object that cannot
 //   fit on any sheet (or a memo line taller than the sheet) prints clipped
 //   instead of moving on for ever; no room at all prints the rest clipped;
+//   such a sheet that shows nothing is not followed by blank ones: the next
+//   sheet starts at the topmost object left;
+// - a band taller than the room a new sheet gives below its page header
+//   splits where it comes instead of starting a sheet first;
 // - a band split while a break is being made, or on a sub-report page,
 //   prints clipped where it is;
 // - a sub-report band that does not fit on a sheet its break just started
