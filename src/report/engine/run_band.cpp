@@ -213,12 +213,16 @@ bool TfrBand::DrawBand() {
             return true;
         }
     } else if (page.BreakNesting == 0) {
-        for (int i = 0; i < NewPageRequests && !page.Build.Terminated(); ++i) {
+        // The requests made by this print's script; the band's script run
+        // again by the breaks (a cross-tab band's, shown with the headers)
+        // does not add to them.
+        const int pages = NewPageRequests;
+        const int columns = NewColumnRequests;
+        for (int i = 0; i < pages && !page.Build.Terminated(); ++i) {
             page.ColumnIndex = std::max(page.Page.Columns, 1) - 1;
             page.NewColumn(this);
         }
-        for (int i = 0; i < NewColumnRequests && !page.Build.Terminated(); ++i)
-            page.NewColumn(this);
+        for (int i = 0; i < columns && !page.Build.Terminated(); ++i) page.NewColumn(this);
     }
     if (CurYSetByScript) page.CurY = y0;
 

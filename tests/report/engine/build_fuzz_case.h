@@ -34,8 +34,9 @@
 namespace fuzzcase {
 
 // No template here can need more sheets than this (a few rows, a few bands,
-// short data sets); a build that goes past it is running away.
-constexpr int kMaxSheets = 400;
+// short data sets, scripts asking for a few new pages each time a band
+// prints); a build that goes past it is running away.
+constexpr int kMaxSheets = 2000;
 constexpr int64_t kBuildSteps = 2000;
 
 inline void EnsureGuiApplication() {

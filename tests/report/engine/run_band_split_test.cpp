@@ -271,4 +271,20 @@ TEST_F(SplitBuild, AnEmptySubReportOnAContinuedSheetKeepsTheSheet) {
     EXPECT_EQ(Pages(), (Sheets{{"N@0,0:A", "N2@0,20:A 2", "F@0,40:end"}}));
 }
 
+// A cross-tab footer printed as the child of a column header asks for a new
+// page; the new page's column header runs the footer's script again with
+// its cells. Only the requests of the print itself are carried out (the
+// header, still printing, does not print again on the new sheet).
+TEST_F(SplitBuild, BreaksAskedForAgainWhileTheyAreMadeDoNotRunAway) {
+    TfrPage& p = AddPage();
+    AddBand(p, btColumnHeader, "ColumnHeader", 0, 20).ChildBand = "CrossFoot";
+    TfrBandView& foot = AddBand(p, btCrossFooter, "CrossFoot", 0, 0);
+    foot.SetBounds(200, 0, 60, 360);
+    foot.BeforePrintScript.SetText("begin NewPage end");
+    AddMemo(p, "CH", 0, 0, 100, 20, "head [PAGE#]");
+    AddMemo(p, "Cell", 200, 0, 60, 20, "cell [PAGE#]");
+    ASSERT_TRUE(report.BuildPreparedReport());
+    EXPECT_EQ(Pages(), (Sheets{{"CH@0,0:head 1", "Cell@200,0:cell 1"}, {}}));
+}
+
 } // namespace
