@@ -10,6 +10,8 @@
 #include "platform/text/cp936.h"
 #include "report/barcode/barcode_view.h"
 #include "report/core/process_state.h"
+#include "report/core/resource_strings.h"
+#include "report/core/string_ids.h"
 #include "report/engine/db_dataset.h"
 #include "report/engine/prepared_pages.h"
 #include "report/model/band_view.h"
@@ -18,6 +20,8 @@
 #include "report/model/page.h"
 #include "report/model/report.h"
 #include "report/output/preview_form.h"
+#include "report/output/print_form.h"
+#include "report/output/print_test_support.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -36,6 +40,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <qpa/qplatformwindow.h>
+#include <set>
 #include <sqlite3.h>
 
 namespace {
@@ -69,9 +74,12 @@ public:
     int shown = 0;
     bool modal = false;
     std::vector<std::string> firstPage;
+    // Off for a test that works the preview itself.
+    bool enabled = true;
 
 private:
     void Poll() {
+        if (!enabled) return;
         auto* preview = qobject_cast<TfrPreviewForm*>(QApplication::activeModalWidget());
         if (!preview) return;
         ++shown;
@@ -742,3 +750,74 @@ TEST_F(MainWindowTest, ScreenshotForReview) {
 }
 
 } // namespace
+
+// The operator's whole path on the sample with the real template: open the
+// table, print labels, the preview shows them, its print button opens the
+// print dialog, the CUPS PDF queue prints the sheets, and every barcode on
+// them scans to its record, in record order. The preview's picture is kept
+// for the README (docs/, scripts/screenshots).
+TEST_F(MainWindowTest, SampleLabelsGoThroughThePreviewAndThePrintDialogToCups) {
+    if (!testcups::TestPrintersReady()) GTEST_SKIP() << "no test CUPS daemon";
+    if (!print_test::ReadersAvailable()) GTEST_SKIP() << "no PDF tools or zbarimg";
+    TemplateFileLock lock;
+    previews.enabled = false;
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(SOURCE_DATA_DIR "/Print.frf"), TfrmPrint::TemplatePath()));
+    OpenSample();
+    std::vector<std::string> expected;
+    for (w.ADOQuery1().First(); !w.ADOQuery1().Eof(); w.ADOQuery1().Next()) {
+        const std::string code = rtl::Trim(w.ADOQuery1().FieldByName("Num").AsString());
+        if (!code.empty()) expected.push_back("CODE-128:" + code);
+    }
+    w.ADOQuery1().First();
+    const std::string title = LoadResourceString(frsUntitledJob);
+    std::set<int> before;
+    for (const auto& job : print_test::JobsTitled(testcups::kPdfQueue, title))
+        before.insert(job.id);
+
+    enum { kPreview, kDialog, kClose, kDone } stage = kPreview;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* preview = qobject_cast<TfrPreviewForm*>(modal)) {
+            if (stage == kPreview) {
+                preview->grab().save(QStringLiteral(TEST_OUTPUT_DIR "/label_preview_sample.png"));
+                stage = kDialog;
+                // Clicked from the event loop, not from inside this timer.
+                QMetaObject::invokeMethod(preview->PrintBtn, "click", Qt::QueuedConnection);
+            } else if (stage == kClose) {
+                stage = kDone;
+                preview->close();
+            }
+        } else if (auto* dialog = qobject_cast<TfrPrintForm*>(modal); dialog && stage == kDialog) {
+            stage = kClose;
+            dialog->CB1->setCurrentIndex(dialog->CB1->findText(testcups::kPdfQueue));
+            QMetaObject::invokeMethod(dialog->Button1, "click", Qt::QueuedConnection);
+        }
+    });
+    poll.start();
+    QTest::mouseClick(w.BitBtn1, Qt::LeftButton);
+    poll.stop();
+    QFile::remove(TfrmPrint::TemplatePath());
+    EXPECT_EQ(stage, kDone);
+    // The sample has records without a barcode: they print no bars, and the
+    // build says so once, not once per label.
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.contains(QStringLiteral("条码值为空")))
+        << messages[0].text.toStdString();
+
+    std::vector<print_test::Job> jobs;
+    for (const auto& job : print_test::FinishedJobs(testcups::kPdfQueue, title))
+        if (!before.count(job.id)) jobs.push_back(job);
+    ASSERT_EQ(jobs.size(), 1u);
+    const QString pdf = print_test::JobPdf(jobs[0]);
+    ASSERT_FALSE(pdf.isEmpty());
+    std::vector<std::string> scanned;
+    for (const QString& page : print_test::RenderPages(pdf, 300))
+        for (const std::string& code : print_test::Scan(page)) scanned.push_back(code);
+    // Every record's code once (the order within a page is the reader's).
+    std::sort(scanned.begin(), scanned.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(scanned, expected);
+}
