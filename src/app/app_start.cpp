@@ -11,6 +11,7 @@
 #include "report/engine/expression_evaluator.h"
 #include "report/engine/memo_layout.h"
 #include "report/model/report.h"
+#include "report/output/dialog_page_form.h"
 #include "report/output/passw_form.h"
 #include "report/output/preview_form.h"
 #include "report/output/print_form.h"
@@ -74,6 +75,8 @@ void InitializeApplication() {
     InstallScriptDialogs();
     // Built labels show in the preview; its Print button opens the print
     // dialog, which builds again when another printer changes the paper.
+    // A template's dialog pages ask before its report is built.
+    InstallDialogPageForm();
     InstallPreviewForm();
     InstallPrintForm([](TfrReport& report) { return report.BuildPreparedReport(); });
     frGuiHooks().ShellOpen = OpenLinkTarget;

@@ -124,6 +124,7 @@ void TfrPageRuntime::InitPage() {
             const auto& show = frGuiHooks().ShowDialogPage;
             if (show && Page.ObjectCount() > 0 && Page.Visible) {
                 int result = mrOk;
+                ModalResult = 0;
                 try {
                     result = show(Page);
                 } catch (const std::exception& e) {

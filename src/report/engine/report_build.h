@@ -81,6 +81,7 @@ public:
     int RecordNo() const override { return Records; }
     bool IsDialogPage() const override { return Page.PageType == ptDialog; }
     void SetModalResult(int result) override { ModalResult = result; }
+    int ScriptModalResult() const override { return ModalResult; }
 
     // The run-time band of the band object of that name (letter case
     // ignored), over all types in order; none when there is none.

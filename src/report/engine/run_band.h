@@ -84,6 +84,8 @@ public:
     // A dialog page and the modal result of its form (MODALRESULT).
     virtual bool IsDialogPage() const { return false; }
     virtual void SetModalResult(int result) { (void)result; }
+    // What a script set it to (0: nothing yet).
+    virtual int ScriptModalResult() const { return 0; }
 };
 
 // The run-time band: what a band object of a template page becomes while the
