@@ -13,7 +13,9 @@ inline void EnsureGuiApplication() {
     static char name[] = "platform_tests";
     static char* argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(argc, argv);
+    // Never destroyed: at exit it would go after the window system's own
+    // statics and crash the process.
+    new QGuiApplication(argc, argv);
 }
 
 class GuiTest : public ::testing::Test {

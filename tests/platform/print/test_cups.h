@@ -50,7 +50,9 @@ inline void EnsureGuiApp() {
     static int argc = 1;
     static char name[] = "print_tests";
     static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
+    // Never destroyed: at exit it would go after the window system's own
+    // statics and crash the process.
+    new QGuiApplication(argc, argv);
 }
 
 inline ::testing::AssertionResult TestPrintersReady() {

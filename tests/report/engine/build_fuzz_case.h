@@ -45,7 +45,9 @@ inline void EnsureGuiApplication() {
     static char name[] = "build_fuzzer";
     static char* argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(argc, argv);
+    // Never destroyed: at exit it would go after the window system's own
+    // statics and crash the process.
+    new QGuiApplication(argc, argv);
 }
 
 class ByteReader {

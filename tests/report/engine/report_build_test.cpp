@@ -536,8 +536,9 @@ TEST_F(ReportBuild, EveryBuildStartsItsCountersAndPositionsAfresh) {
 
 TEST_F(ReportBuild, TheTemplateComesBackAfterEveryBuildAlsoWhenAHandlerThrows) {
     MakeList(*this, 4);
-    TfrPage& page = report.Pages->Items(0);
-    const auto shape = [&page] {
+    // The page is looked up every time: the reload after a build makes it anew.
+    const auto shape = [this] {
+        const TfrPage& page = report.Pages->Items(0);
         std::vector<std::string> objects;
         for (int i = 0; i < page.ObjectCount(); ++i) {
             const TfrView* v = page.ObjectAt(i);

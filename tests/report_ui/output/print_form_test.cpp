@@ -37,7 +37,9 @@ void EnsureApp() {
     static int argc = 1;
     static char name[] = "report_ui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
+    // Never destroyed: at exit it would go after the window system's own
+    // statics and crash the process.
+    new QApplication(argc, argv);
 }
 
 std::vector<int> RecordsOf(const QString& pdf) {
