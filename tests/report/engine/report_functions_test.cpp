@@ -333,7 +333,9 @@ TEST_F(DatabaseFunctions, BareFieldNamesFollowTheBandBeingPrinted) {
         frEngine().CurrentBand = &band;
         EXPECT_EQ(DefaultDataSet(), c.expected);
     }
-    // A dialog page, or no band, uses the report's own data set.
+    // A dialog page, or no band, uses the report's own data set (the loop's
+    // band is gone: a band that lives stands current).
+    frEngine().CurrentBand = &detail;
     page.dialog = true;
     EXPECT_EQ(DefaultDataSet(), &query_);
     page.dialog = false;
