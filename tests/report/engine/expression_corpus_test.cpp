@@ -3,22 +3,12 @@
 
 #include "expression_fuzz_case.h"
 
+#include "report/corpus_replay.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
 TEST(ExpressionCorpus, EveryInputRunsToAnEnd) {
-    const std::filesystem::path dir = std::filesystem::path(TEST_DATA_DIR) / "expression_corpus";
-    int inputs = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-        SCOPED_TRACE(entry.path().filename().string());
-        fuzzcase::RunExpression(bytes);
-        ++inputs;
-    }
+    const int inputs = ReplayCorpus(
+        "expression_corpus", [](const std::string& bytes) { fuzzcase::RunExpression(bytes); });
     EXPECT_GT(inputs, 100);
 }

@@ -3,6 +3,7 @@
 // script that sets MODALRESULT decides without the window.
 
 #include "report/output/dialog_page_form.h"
+#include "report_ui/ui_app.h"
 
 #include "platform/gdi/colors.h"
 #include "platform/text/cp936.h"
@@ -24,15 +25,6 @@
 #include <functional>
 
 namespace {
-
-void EnsureApp() {
-    if (QCoreApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "report_ui_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv); // never destroyed, as in the other window tests
-}
 
 class DialogPageForm : public ::testing::Test {
 protected:

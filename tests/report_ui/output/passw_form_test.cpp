@@ -3,6 +3,7 @@
 // kind this program lacks), one held in memory never asks.
 
 #include "report/output/passw_form.h"
+#include "report_ui/ui_app.h"
 
 #include "platform/text/cp936.h"
 #include "report/model/gauge_view.h"
@@ -24,17 +25,6 @@
 #include <filesystem>
 
 namespace {
-
-void EnsureApp() {
-    if (QCoreApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "report_ui_tests";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: a static one would go after the window system's own
-    // statics, and its windows and input devices with it.
-    new QApplication(argc, argv);
-}
 
 struct Answer {
     QString typed;

@@ -2,6 +2,7 @@
 // pages into PDF files and through the tests' CUPS queues.
 
 #include "report/output/print_form.h"
+#include "report_ui/ui_app.h"
 
 #include "platform/ui/dialogs.h"
 #include "report/core/resource_strings.h"
@@ -30,17 +31,6 @@ using namespace print_test;
 using ::testing::HasSubstr;
 
 namespace {
-
-void EnsureApp() {
-    if (QCoreApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "report_ui_tests";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: at exit it would go after the window system's own
-    // statics and crash the process.
-    new QApplication(argc, argv);
-}
 
 std::vector<int> RecordsOf(const QString& pdf) {
     std::vector<int> records;

@@ -1,4 +1,5 @@
 #include "report/output/printer_properties_form.h"
+#include "report_ui/ui_app.h"
 
 #include "platform/print/test_cups.h"
 #include "platform/text/cp936.h"
@@ -14,17 +15,6 @@
 #include <QTimer>
 
 namespace {
-
-void EnsureApp() {
-    if (QCoreApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "report_ui_tests";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: at exit it would go after the window system's own
-    // statics and crash the process.
-    new QApplication(argc, argv);
-}
 
 template <class T> T* Find(QWidget& form, const char* name) {
     T* w = form.findChild<T*>(name);

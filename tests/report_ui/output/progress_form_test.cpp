@@ -3,6 +3,7 @@
 // line, and Cancel, Esc or closing it ask the work to stop.
 
 #include "report/output/progress_form.h"
+#include "report_ui/ui_app.h"
 
 #include "platform/text/cp936.h"
 #include "report/core/resource_strings.h"
@@ -22,17 +23,6 @@
 #include <stdexcept>
 
 namespace {
-
-void EnsureApp() {
-    if (QCoreApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "report_ui_tests";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: a static one would go after the window system's own
-    // statics, and its windows and input devices with it.
-    new QApplication(argc, argv);
-}
 
 QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);

@@ -2,6 +2,7 @@
 // buttons and icon, the button pressed the identifier scripts compare with.
 
 #include "report/output/script_dialogs.h"
+#include "report_ui/ui_app.h"
 
 #include "platform/text/cp936.h"
 #include "report/core/process_state.h"
@@ -13,19 +14,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-
-namespace {
-
-void EnsureApp() {
-    if (QCoreApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "report_ui_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv); // never destroyed, as in the other window tests
-}
-
-} // namespace
 
 TEST(ScriptDialogs, FlagsToButtonsIconAndResult) {
     struct Case {
