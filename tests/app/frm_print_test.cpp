@@ -259,6 +259,11 @@ TEST_F(MainWindowTest, ConnectStringsAndPasswords) {
         {"jet4-password.mdb", "   ", false, {}}, // blanks only: no password
         {"jet3-types.mdb", "", true, {"Table1", "Table2", "Table3", "Table4"}},
         {"jet4-empty.mdb", "", true, {}},
+        // Encrypted .accdb files: the password is the key.
+        {"enc-agile.accdb", "password", true, {"Table1"}},
+        {"enc-rc4.accdb", "password", true, {"Table1"}},
+        {"enc-agile.accdb", "wrong", false, {}},
+        {"enc-rc4.accdb", "", false, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.file) + " / '" + c.password.toStdString() + "'");

@@ -18,7 +18,7 @@ constexpr std::size_t kEncryptedStart = 0x18;
 constexpr std::size_t kPasswordOffset = 0x42;
 constexpr std::size_t kCreationDateOffset = 0x72;
 constexpr std::uint64_t kMinimumPages = 3; // header, usage map, system catalogue definition
-constexpr int kNewestVersion = 6;          // Access 2019
+constexpr unsigned kNewestVersion = 6;     // Access 2019
 
 std::uint32_t GetU32(const unsigned char* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
@@ -55,7 +55,9 @@ JetHeader ReadJetHeader(std::string_view page0, std::uint64_t fileSize) {
 
     JetHeader h;
     const auto* raw = reinterpret_cast<const unsigned char*>(page0.data());
-    const std::uint32_t version = GetU32(raw + 0x14);
+    // One byte: Access 2010 writes 03 01 there, the byte after it is not
+    // part of the version.
+    const unsigned version = raw[0x14];
     if (version > kNewestVersion || (version >= 2) != ace)
         throw EDatabaseError("unknown Access file version " + std::to_string(version));
     h.Version = static_cast<int>(version);
@@ -75,7 +77,8 @@ JetHeader ReadJetHeader(std::string_view page0, std::uint64_t fileSize) {
     Rc4(key, sizeof key, page + kEncryptedStart, version == 0 ? 126 : 128);
 
     h.CodePage = page[0x3C] | page[0x3D] << 8;
-    h.PagesEncoded = GetU32(page + 0x3E) != 0;
+    h.EncodingKey = GetU32(page + 0x3E);
+    h.PagesEncoded = h.EncodingKey != 0;
     if (version == 0) {
         for (std::size_t i = 0; i < 20 && page[kPasswordOffset + i] != 0; ++i)
             h.Password8.push_back(static_cast<char>(page[kPasswordOffset + i]));

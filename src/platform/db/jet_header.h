@@ -16,7 +16,11 @@ struct JetHeader {
     int Version = 0;  // 0 Jet 3, 1 Jet 4, 2 and up ACE
     int PageSize = 0; // 2048 for Jet 3, else 4096
     int CodePage = 0;
-    bool PagesEncoded = false; // every page after page 0 is RC4-encoded
+    bool PagesEncoded = false; // every page after page 0 is encoded or encrypted
+    std::uint32_t EncodingKey = 0;
+    // An .accdb whose pages are encrypted with a password-derived key
+    // (Access 2007 and later); a Jet file's encoded pages libmdb decodes.
+    bool OfficeEncrypted() const { return Version >= 2 && PagesEncoded; }
     // The stored database password: UTF-16 code units for Jet 4 and ACE,
     // single bytes of the file's code page for Jet 3. Empty: none.
     std::u16string Password16;

@@ -10,6 +10,8 @@
 // "damaged" error naming the table, so a cut or damaged file never reads as
 // fewer rows.
 
+#include "platform/db/accdb_encryption.h"
+#include "platform/db/ace_values.h"
 #include "platform/db/backend.h"
 #include "platform/db/database_error.h"
 #include "platform/db/jet_header.h"
@@ -24,6 +26,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <system_error>
 
 namespace db {
@@ -77,6 +80,14 @@ constexpr std::int64_t kSystemObjectFlags = 0x80000002;
 // The catalogue's own definition is always on this page.
 constexpr unsigned long kCatalogDefinitionPage = 2;
 
+// A column kind libmdb does not name: Date/Time Extended (Access 2019).
+constexpr int kExtendedDateTime = 0x14;
+
+// A calculated column (Access 2010 and later) is flagged in the extended
+// flags of its descriptor.
+constexpr std::size_t kExtendedFlagsOffset = 16;
+constexpr unsigned char kCalculatedFlags = 0xC0;
+
 std::int64_t GetInt(const unsigned char* p, int bytes) {
     std::uint64_t v = 0;
     for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
@@ -111,8 +122,8 @@ std::string GuidText(const unsigned char* p) {
     return s + "}";
 }
 
-TFieldType KindOf(const MdbColumn& col) {
-    switch (col.col_type) {
+TFieldType KindOf(int type, const MdbColumn& col) {
+    switch (type) {
     case MDB_BOOL:
         return ftBoolean;
     case MDB_BYTE:
@@ -127,6 +138,7 @@ TFieldType KindOf(const MdbColumn& col) {
     case MDB_DOUBLE:
         return ftFloat;
     case MDB_DATETIME:
+    case kExtendedDateTime:
         return ftDateTime;
     case MDB_BINARY:
         return ftVarBytes;
@@ -150,6 +162,18 @@ struct TableDefDeleter {
 };
 using TableDefPtr = std::unique_ptr<MdbTableDef, TableDefDeleter>;
 
+// What a column's descriptor says beyond libmdb's column: a calculated
+// column's values are wrapped and decode as its result type.
+struct ColumnStorage {
+    int Type = 0; // the kind values decode as
+    bool Calculated = false;
+};
+
+struct OpenTable {
+    TableDefPtr Def;
+    std::vector<ColumnStorage> Storage; // by column index
+};
+
 // The bytes of one row on a page.
 struct RowSpan {
     std::size_t Start = 0;
@@ -159,8 +183,11 @@ struct RowSpan {
 
 class MdbBackend : public Backend {
 public:
-    MdbBackend(MdbHandle* mdb, std::string displayName, std::uint64_t pageCount)
-        : handle_(mdb), mdb_(mdb), displayName_(std::move(displayName)), pageCount_(pageCount) {
+    // `image` is the decrypted file libmdb reads from memory, if any.
+    MdbBackend(MdbHandle* mdb, std::string displayName, std::uint64_t pageCount,
+               std::unique_ptr<jet::PlainImage> image = nullptr)
+        : image_(std::move(image)), handle_(mdb), mdb_(mdb), displayName_(std::move(displayName)),
+          pageCount_(pageCount) {
         ReadCatalog();
     }
 
@@ -169,14 +196,15 @@ public:
 
     std::vector<TColumnInfo> Columns(std::size_t table) override {
         const std::string what = TableWhat(table);
-        TableDefPtr def = ReadTable(Entry(table), what);
+        const OpenTable t = ReadTable(Entry(table), what);
+        const MdbTableDef* def = t.Def.get();
         std::vector<TColumnInfo> cols;
         for (unsigned i = 0; i < def->num_cols; ++i) {
             const MdbColumn& col = Column(*def, i);
             TColumnInfo info;
             info.Name =
                 text::Utf8ToCp936(std::string(col.name, strnlen(col.name, MDB_MAX_OBJ_NAME)));
-            info.DataType = KindOf(col);
+            info.DataType = KindOf(t.Storage[i].Type, col);
             if (col.col_type == MDB_TEXT)
                 info.Size = mdb_->f->jet_version == MDB_VER_JET3 ? col.col_size : col.col_size / 2;
             else if (col.col_type == MDB_BINARY)
@@ -252,7 +280,7 @@ private:
     // it: the chain of definition pages, the rows holding the table's two
     // page maps, and that the column entries and names end inside the chain
     // (libmdb would read on into whatever page the last one points at).
-    void CheckDefinition(unsigned long firstPage, const std::string& what) {
+    std::vector<unsigned char> CheckDefinition(unsigned long firstPage, const std::string& what) {
         const MdbFormatConstants& fmt = *mdb_->fmt;
         // The definition as libmdb reads it: the first page whole, then each
         // further page after its header.
@@ -284,15 +312,95 @@ private:
             at += lengthBytes + (jet3 ? def[at] : GetU16(&def[at]));
         }
         if (at > def.size()) Damaged(what);
+        return def;
     }
 
-    TableDefPtr ReadTable(MdbCatalogEntry* entry, const std::string& what) {
-        CheckDefinition(entry->table_pg, what);
-        TableDefPtr def(mdb_read_table(entry));
-        if (!def || !mdb_read_columns(def.get()) || def->num_cols > MDB_MAX_COLS ||
+    OpenTable ReadTable(MdbCatalogEntry* entry, const std::string& what) {
+        const std::vector<unsigned char> bytes = CheckDefinition(entry->table_pg, what);
+        OpenTable t;
+        t.Def.reset(mdb_read_table(entry));
+        MdbTableDef* def = t.Def.get();
+        if (!def || !mdb_read_columns(def) || def->num_cols > MDB_MAX_COLS ||
             def->columns == nullptr || def->columns->len != def->num_cols)
             Damaged(what);
-        return def;
+        t.Storage = Storage(*entry, *def, bytes, what);
+        return t;
+    }
+
+    // The kinds a table's values decode as, calculated columns by their
+    // result type. Kept per table: a calculated one costs a catalogue read.
+    std::vector<ColumnStorage> Storage(const MdbCatalogEntry& entry, const MdbTableDef& def,
+                                       const std::vector<unsigned char>& bytes,
+                                       const std::string& what) {
+        const auto cached = storage_.find(entry.table_pg);
+        if (cached != storage_.end() && cached->second.size() == def.num_cols)
+            return cached->second;
+        const MdbFormatConstants& fmt = *mdb_->fmt;
+        std::vector<ColumnStorage> storage(def.num_cols);
+        // Jet 3 descriptors are too short to carry the extended flags.
+        const bool extended =
+            mdb_->f->jet_version != MDB_VER_JET3 && fmt.tab_col_entry_size > kExtendedFlagsOffset;
+        std::map<int, bool> calculatedByNumber;
+        if (extended) {
+            const std::size_t first =
+                fmt.tab_cols_start_offset +
+                std::size_t(GetU32(&bytes[fmt.tab_num_ridxs_offset])) * fmt.tab_ridx_entry_size;
+            if (first + std::size_t(def.num_cols) * fmt.tab_col_entry_size > bytes.size())
+                Damaged(what);
+            for (unsigned i = 0; i < def.num_cols; ++i) {
+                const unsigned char* e = &bytes[first + std::size_t(i) * fmt.tab_col_entry_size];
+                calculatedByNumber[static_cast<int>(GetU16(e + fmt.col_num_offset))] =
+                    (e[kExtendedFlagsOffset] & kCalculatedFlags) != 0;
+            }
+        }
+        bool anyCalculated = false;
+        for (unsigned i = 0; i < def.num_cols; ++i) {
+            const MdbColumn& col = Column(def, i);
+            storage[i].Type = col.col_type;
+            const auto found = calculatedByNumber.find(col.col_num);
+            storage[i].Calculated = found != calculatedByNumber.end() && found->second;
+            anyCalculated |= storage[i].Calculated;
+        }
+        if (anyCalculated && entry.table_pg != kCatalogDefinitionPage) {
+            const std::map<std::string, int> types = ResultTypes(entry.table_pg, what);
+            for (unsigned i = 0; i < def.num_cols; ++i) {
+                const MdbColumn& col = Column(def, i);
+                const auto type =
+                    types.find(std::string(col.name, strnlen(col.name, MDB_MAX_OBJ_NAME)));
+                if (storage[i].Calculated && type != types.end() && type->second != 0)
+                    storage[i].Type = type->second;
+            }
+        }
+        storage_[entry.table_pg] = storage;
+        return storage;
+    }
+
+    // The result types of a table's calculated columns, from its row of
+    // MSysObjects.
+    std::map<std::string, int> ResultTypes(unsigned long tablePage, const std::string& what) {
+        std::map<std::string, int> types;
+        if (catalogProperties_ == kNotFound) return types;
+        MdbCatalogEntry system = CatalogEntry();
+        bool found = false;
+        Scan(&system, kCatalogWhat, {catalogId_, catalogProperties_}, [&](std::vector<Value>& row) {
+            if (found ||
+                static_cast<unsigned long>(row[0].AsInteger() & kObjectPageMask) != tablePage)
+                return;
+            found = true;
+            if (row[1].GetKind() == Value::Kind::Bytes &&
+                !ace::ReadResultTypes(row[1].Text(), types))
+                Damaged(what);
+        });
+        return types;
+    }
+
+    MdbCatalogEntry CatalogEntry() {
+        MdbCatalogEntry system{};
+        system.mdb = mdb_;
+        std::strcpy(system.object_name, "MSysObjects");
+        system.object_type = MDB_TABLE;
+        system.table_pg = kCatalogDefinitionPage;
+        return system;
     }
 
     // The pages a table's usage map gives it, in file order. Each must lie
@@ -336,7 +444,8 @@ private:
 
     void Scan(MdbCatalogEntry* entry, const std::string& what,
               const std::vector<std::size_t>& wanted, const RowSink& onRow) {
-        TableDefPtr def = ReadTable(entry, what);
+        const OpenTable t = ReadTable(entry, what);
+        const TableDefPtr& def = t.Def;
         const unsigned numCols = def->num_cols;
         for (std::size_t w : wanted)
             if (w >= numCols) throw EDatabaseError("column index out of range");
@@ -364,7 +473,8 @@ private:
                         p + f.siz > page + span.End)
                         Damaged(what);
                 }
-                row[k] = Decode(Column(*def, static_cast<unsigned>(wanted[k])), f, what);
+                row[k] = Decode(Column(*def, static_cast<unsigned>(wanted[k])),
+                                t.Storage[wanted[k]], f, what);
             }
             onRow(row);
         };
@@ -404,21 +514,27 @@ private:
     // parses every object's property blob, and loops without end on some
     // damaged files; the names, kinds and flags are all that is needed here.
     void ReadCatalog() {
-        MdbCatalogEntry system{};
-        system.mdb = mdb_;
-        std::strcpy(system.object_name, "MSysObjects");
-        system.object_type = MDB_TABLE;
-        system.table_pg = kCatalogDefinitionPage;
+        MdbCatalogEntry system = CatalogEntry();
         std::vector<std::size_t> wanted;
         {
-            TableDefPtr def = ReadTable(&system, kCatalogWhat);
+            const OpenTable t = ReadTable(&system, kCatalogWhat);
+            const MdbTableDef& def = *t.Def;
+            auto find = [&](const char* column) {
+                for (unsigned i = 0; i < def.num_cols; ++i)
+                    if (g_ascii_strcasecmp(Column(def, i).name, column) == 0) return std::size_t(i);
+                return kNotFound;
+            };
             for (const char* column : {"Id", "Name", "Type", "Flags"}) {
-                std::size_t found = def->num_cols;
-                for (unsigned i = 0; i < def->num_cols; ++i)
-                    if (g_ascii_strcasecmp(Column(*def, i).name, column) == 0) found = i;
-                if (found == def->num_cols) Damaged(kCatalogWhat);
-                wanted.push_back(found);
+                wanted.push_back(find(column));
+                if (wanted.back() == kNotFound) Damaged(kCatalogWhat);
             }
+            catalogId_ = wanted[0];
+            // Only calculated columns need the properties; a catalogue
+            // without them leaves those columns as their descriptors say.
+            const std::size_t properties = find("LvProp");
+            if (properties != kNotFound &&
+                Column(def, static_cast<unsigned>(properties)).col_type == MDB_OLE)
+                catalogProperties_ = properties;
         }
         std::vector<std::unique_ptr<MdbCatalogEntry>> systemEntries;
         Scan(&system, kCatalogWhat, wanted, [&](std::vector<Value>& row) {
@@ -502,17 +618,53 @@ private:
         return out;
     }
 
-    Value Decode(const MdbColumn& col, const MdbField& field, const std::string& what) {
+    // The value of a column in a row: libmdb found its bytes.
+    Value Decode(const MdbColumn& col, const ColumnStorage& storage, const MdbField& field,
+                 const std::string& what) {
         // A Yes/No column keeps its value in the null mask: "null" is false.
-        if (col.col_type == MDB_BOOL) return Value::FromBoolean(!field.is_null);
+        if (col.col_type == MDB_BOOL && !storage.Calculated)
+            return Value::FromBoolean(!field.is_null);
         if (field.is_null) return {};
         const auto* p = static_cast<const unsigned char*>(field.value);
         const std::size_t n = static_cast<std::size_t>(field.siz);
+        if (!storage.Calculated) return DecodeBytes(storage.Type, col, p, n, what);
+        if (storage.Type == MDB_MEMO) {
+            // The long value holds the wrapped text.
+            const std::string bytes = ReadLongValue(p, n, what);
+            const std::string_view data = Unwrap(bytes, what);
+            return Value::FromString(
+                DecodeText(reinterpret_cast<const unsigned char*>(data.data()), data.size()));
+        }
+        const std::string_view data =
+            Unwrap(std::string_view(reinterpret_cast<const char*>(p), n), what);
+        const auto* d = reinterpret_cast<const unsigned char*>(data.data());
+        if (storage.Type == MDB_TEXT) return Value::FromString(DecodeText(d, data.size()));
+        // No data: the expression gave nothing.
+        if (data.empty()) return {};
+        if (storage.Type == MDB_NUMERIC) {
+            const std::optional<std::string> text = ace::CalculatedDecimalText(data);
+            if (!text) Damaged(what);
+            return Value::FromFloat(std::strtod(text->c_str(), nullptr));
+        }
+        return DecodeBytes(storage.Type, col, d, data.size(), what);
+    }
+
+    std::string_view Unwrap(std::string_view value, const std::string& what) const {
+        const std::optional<std::string_view> data = ace::UnwrapCalculated(value);
+        if (!data) Damaged(what);
+        return *data;
+    }
+
+    Value DecodeBytes(int type, const MdbColumn& col, const unsigned char* p, std::size_t n,
+                      const std::string& what) {
         // A fixed-size value shorter than its kind is a damaged definition.
         auto need = [&](std::size_t bytes) {
             if (n < bytes) Damaged(what);
         };
-        switch (col.col_type) {
+        switch (type) {
+        case MDB_BOOL:
+            need(1);
+            return Value::FromBoolean(p[0] != 0);
         case MDB_BYTE:
             need(1);
             return Value::FromInteger(p[0]);
@@ -537,7 +689,13 @@ private:
             need(8);
             double d;
             std::memcpy(&d, p, 8);
-            return col.col_type == MDB_DATETIME ? Value::FromDateTime(d) : Value::FromFloat(d);
+            return type == MDB_DATETIME ? Value::FromDateTime(d) : Value::FromFloat(d);
+        }
+        case kExtendedDateTime: {
+            const auto v =
+                ace::ReadExtendedDateTime(std::string_view(reinterpret_cast<const char*>(p), n));
+            if (!v) Damaged(what);
+            return v->IsDateTime ? Value::FromDateTime(v->DateTime) : Value::FromString(v->Text);
         }
         case MDB_REPID:
             need(16);
@@ -559,7 +717,7 @@ private:
         case MDB_MEMO:
         case MDB_OLE: {
             std::string bytes = ReadLongValue(p, n, what);
-            if (col.col_type == MDB_OLE) return Value::FromBytes(std::move(bytes));
+            if (type == MDB_OLE) return Value::FromBytes(std::move(bytes));
             return Value::FromString(
                 DecodeText(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
         }
@@ -571,6 +729,8 @@ private:
     struct HandleCloser {
         void operator()(MdbHandle* h) const { mdb_close(h); }
     };
+    // Declared first, freed last: libmdb reads it until it is closed.
+    std::unique_ptr<jet::PlainImage> image_;
     std::unique_ptr<MdbHandle, HandleCloser> handle_;
     MdbHandle* mdb_;
     std::string displayName_;
@@ -579,6 +739,10 @@ private:
     std::vector<std::unique_ptr<MdbCatalogEntry>> entries_; // user tables, then system ones
     std::uint64_t pageCount_;
     std::vector<char> buffer_;
+    // Catalogue columns, found once: Id and the property blobs.
+    std::size_t catalogId_ = 0;
+    std::size_t catalogProperties_ = kNotFound;
+    std::map<unsigned long, std::vector<ColumnStorage>> storage_; // by definition page
 };
 
 } // namespace
@@ -599,12 +763,39 @@ std::unique_ptr<Backend> OpenAccessFile(const std::string& utf8Path, const std::
     } catch (const EDatabaseError& e) {
         throw EDatabaseError("Unrecognized database format '" + displayName + "': " + e.what());
     }
-    if (!header.PasswordMatches(hasPassword ? password : std::string()))
-        throw EDatabaseError("Not a valid password.");
+    const std::string given = hasPassword ? password : std::string();
+    const std::uint64_t pages = fileSize / header.PageSize;
+    if (!header.OfficeEncrypted()) {
+        if (!header.PasswordMatches(given)) throw EDatabaseError("Not a valid password.");
+        MdbHandle* mdb = mdb_open(utf8Path.c_str(), MDB_NOFLAGS);
+        if (mdb == nullptr)
+            throw EDatabaseError("Unrecognized database format '" + displayName + "'");
+        return std::make_unique<MdbBackend>(mdb, displayName, pages);
+    }
 
-    MdbHandle* mdb = mdb_open(utf8Path.c_str(), MDB_NOFLAGS);
+    // Encrypted with a password: the page-0 password field means nothing,
+    // the key derived from the password is checked against the header's
+    // verifier, and the plain pages exist only in memory.
+    std::unique_ptr<jet::AccdbDecryptor> decryptor;
+    try {
+        decryptor = jet::ReadAccdbEncryption(page0, header.EncodingKey);
+    } catch (const jet::EncryptionHeaderError& e) {
+        if (e.kind == jet::EncryptionHeaderError::Damaged)
+            throw EDatabaseError("The database '" + displayName + "' is damaged: " + e.detail);
+        throw EDatabaseError("The database '" + displayName +
+                             "' is encrypted in a way this program cannot read (" + e.detail + ")");
+    }
+    if (!decryptor->Unlock(given)) throw EDatabaseError("Not a valid password.");
+    auto image = std::make_unique<jet::PlainImage>(static_cast<std::size_t>(fileSize));
+    in.clear();
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(image->data()), static_cast<std::streamsize>(image->size()));
+    if (static_cast<std::uint64_t>(in.gcount()) != fileSize)
+        throw EDatabaseError("Could not open file '" + displayName + "'");
+    jet::DecryptAccdbImage(*decryptor, image->data(), image->size());
+    MdbHandle* mdb = mdb_open_buffer(image->data(), image->size(), MDB_NOFLAGS);
     if (mdb == nullptr) throw EDatabaseError("Unrecognized database format '" + displayName + "'");
-    return std::make_unique<MdbBackend>(mdb, displayName, fileSize / header.PageSize);
+    return std::make_unique<MdbBackend>(mdb, displayName, pages, std::move(image));
 }
 
 } // namespace db

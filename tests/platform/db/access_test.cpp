@@ -7,6 +7,7 @@
 
 #include <QCryptographicHash>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <variant>
@@ -269,7 +270,11 @@ struct LongText {
     std::size_t size;
     std::string head, tail, sha256;
 };
-using Cell = std::variant<Value, LongText>;
+// A number Access computed in decimal arithmetic, known to about 12 digits.
+struct Near {
+    double value;
+};
+using Cell = std::variant<Value, LongText, Near>;
 
 Value I(std::int64_t v) {
     return Value::FromInteger(v);
@@ -285,6 +290,15 @@ Value B(bool v) {
 }
 Value D(int y, int m, int d) {
     return Value::FromDateTime(rtl::EncodeDate(y, m, d));
+}
+// A date and time of day; before 1899-12-30 the day counts down while the
+// time still counts up.
+Value DT(int y, int m, int d, int h, int n, int s = 0) {
+    const double day = rtl::EncodeDate(y, m, d), time = rtl::EncodeTime(h, n, s, 0);
+    return Value::FromDateTime(day < 0 ? day - time : day + time);
+}
+Value Single(float v) {
+    return Value::FromFloat(v);
 }
 
 std::string Show(const Value& v) {
@@ -307,6 +321,11 @@ std::string Sha256(const std::string& bytes) {
 std::string Differs(const Value& actual, const Cell& expected) {
     if (const Value* v = std::get_if<Value>(&expected))
         return actual == *v ? "" : Show(actual) + " instead of " + Show(*v);
+    if (const Near* n = std::get_if<Near>(&expected))
+        return actual.GetKind() == Value::Kind::Float &&
+                       std::fabs(actual.AsFloat() - n->value) <= 1e-12 * std::fabs(n->value)
+                   ? ""
+                   : Show(actual) + " instead of about " + std::to_string(n->value);
     const LongText& t = std::get<LongText>(expected);
     const std::string& s = actual.Text();
     if (actual.GetKind() == Value::Kind::String && s.size() == t.size &&
@@ -380,6 +399,54 @@ TEST(AccessFile, EveryValueOfEveryRowReadsAsAccessWroteIt) {
          {{I(1), LongText{5000, "Lorem ipsum dolor sit amet, consetetur s",
                           "cumsan et iusto odio dignissim",
                           "611b07de431e8e4739b331ad8a0bee29fba805c96ea3d805f82cbbf0cf95227b"}}}},
+        // Calculated columns (Access 2010) decode as their result kinds.
+        {"calc-fields.accdb",
+         "select * from [Table1]",
+         {{I(1), S("Bruce"), S("Wayne"), S("Wayne, Bruce"), S("Gotham"), I(12), F(1000000),
+           F(83333.3333), B(true), S("Wayne, Bruce=Wayne, Bruce"), F(19230.7692307692), F(1000000),
+           B(true), F(50.325), F(50.325), Single(2583.2092f),
+           Near{1000000 * 83333.3333 / 50.325 * 34.12342134}},
+          {I(2), S("Bart"), S("Simpson"), S("Simpson, Bart"), S("Springfield"), I(13), F(-1),
+           F(-0.0833), B(false), S("Simpson, Bart=Simpson, Bart"), F(-0.0192307692307692), F(-1),
+           B(true), F(-36.2222), F(-36.2222), Single(0.0035889593f),
+           Near{-1 * -0.0833 / -36.2222 * 34.12342134}},
+          {I(3), S("John"), S("Doe"), S("Doe, John"), S("Nowhere"), I(9), F(0), F(0), B(false),
+           S("Doe, John=Doe, John"), F(0), F(0), B(true), F(0.0123), F(0.0123), Single(0), F(0)},
+          {I(4), S("Test"), S("User"), S("User, Test"), S("Hockessin"), I(10), F(100), F(8.3333),
+           B(false), S("User, Test=User, Test"), F(1.92307692307692), F(100), B(true),
+           F(102030405060.654321), F(102030405060.654321), Single(1.27413E-10f),
+           Near{100 * 8.3333 / 102030405060.654321 * 34.12342134}}}},
+        // Date/Time Extended (Access 2019) as date-times; rows in ID order,
+        // those before 1900 too.
+        {"ext-date.accdb",
+         "select * from [Table1]",
+         {{I(1), S("row1"), D(2020, 6, 17), D(2020, 6, 17), S("6/17/2020"), D(2020, 6, 17)},
+          {I(2), S("row2"), D(2021, 6, 14), D(2021, 6, 14), S("6/14/2021"), D(2021, 6, 14)},
+          {I(3), S("row3"), DT(2021, 6, 14, 12, 45), DT(2021, 6, 14, 12, 45),
+           S("6/14/2021 12:45:00.0000000 PM"), DT(2021, 6, 14, 12, 45)},
+          {I(4), S("row4"), DT(2021, 6, 14, 1, 45), DT(2021, 6, 14, 1, 45),
+           S("6/14/2021 1:45:00.0000000 AM"), DT(2021, 6, 14, 1, 45)},
+          {I(5), S("row5"), Value(), Value(), Value(), Value()},
+          {I(6), S("row6"),
+           Value::FromDateTime(rtl::EncodeDate(2021, 6, 14) + 81912.3456789 / 86400),
+           DT(2021, 6, 14, 22, 45, 12), S("6/14/2021 10:45:12.3456789 PM"),
+           DT(2021, 6, 14, 22, 45, 12)},
+          {I(7), S("row7"), DT(1765, 6, 14, 12, 45), DT(1765, 6, 14, 12, 45),
+           S("6/14/1765 12:45:00.0000000 PM"), DT(1765, 6, 14, 12, 45)},
+          {I(8), S("row8"),
+           Value::FromDateTime(rtl::EncodeDate(100, 6, 14) - 45900.1234567 / 86400),
+           DT(100, 6, 14, 12, 45), S("6/14/100 12:45:00.1234567 PM"), DT(100, 6, 14, 12, 45)},
+          {I(9), S("row9"), DT(1265, 6, 14, 12, 45), DT(1265, 6, 14, 12, 45),
+           S("6/14/1265 12:45:00.0000000 PM"), DT(1265, 6, 14, 12, 45)}}},
+        // Encrypted with a password (Access 2010's AES, Access 2007's RC4).
+        {"enc-agile.accdb",
+         "select * from [Table1]",
+         {{I(1), S("One")}, {I(2), S("Two")}, {I(3), S("Three")}},
+         "password"},
+        {"enc-rc4.accdb",
+         "select * from [Table1]",
+         {{I(1), S("One")}, {I(2), S("Two")}, {I(3), S("Three")}},
+         "password"},
         {"jet4-plain.mdb",
          "select [GUID],[Id],[Name],[Type] from [MSysNameMap]",
          // The name map keeps the NUL that ends the name.

@@ -23,10 +23,10 @@ protected:
 
     // Opens the file and reads every table; "" when that all worked, else
     // the first error.
-    static std::string OpenAndReadAll(const std::string& path) {
+    static std::string OpenAndReadAll(const std::string& path, const std::string& password = "") {
         TADOConnection conn;
         TADOQuery query(&conn);
-        conn.SetConnectionString(JetConnectionString(G(path)));
+        conn.SetConnectionString(JetConnectionString(G(path), password));
         try {
             conn.Open();
             for (const std::string& table : conn.GetTableNames()) {
@@ -48,8 +48,15 @@ protected:
 };
 
 const char* const kAccessFixtures[] = {
-    "jet3-types.mdb",   "jet4-plain.mdb", "jet4-password.mdb",       "jet4-encoded.mdb",
-    "jet4-unicode.mdb", "jet4-empty.mdb", "jet4-deleted-column.mdb", "ace-longtext.accdb"};
+    "jet3-types.mdb",          "jet4-plain.mdb",     "jet4-password.mdb",
+    "jet4-encoded.mdb",        "jet4-unicode.mdb",   "jet4-empty.mdb",
+    "jet4-deleted-column.mdb", "ace-longtext.accdb", "calc-fields.accdb",
+    "ext-date.accdb",          "enc-rc4.accdb"};
+
+// The password a fixture opens with; those without one take any.
+const char* PasswordOf(const std::string& fixture) {
+    return fixture == "jet4-password.mdb" || fixture.rfind("enc-", 0) == 0 ? "password" : "";
+}
 
 std::size_t PageSizeOf(const std::string& bytes) {
     return bytes[0x14] == 0 ? 2048 : 4096;
@@ -65,8 +72,8 @@ struct Everything {
 // Raises EDatabaseError.
 Everything ReadEverything(const std::string& utf8Path, const std::string& fixture,
                           bool systemTablesToo = true) {
-    const bool password = fixture == "jet4-password.mdb";
-    const auto backend = OpenDatabaseFile(utf8Path, fixture, password, password ? "password" : "");
+    const std::string password = PasswordOf(fixture);
+    const auto backend = OpenDatabaseFile(utf8Path, fixture, !password.empty(), password);
     Everything all;
     all.tables = backend->TableNames();
     const std::vector<std::string>& system = backend->SystemTableNames();
@@ -137,7 +144,8 @@ TEST_F(BadFileTest, GarbledAccessFilesNeverCrash) {
         std::getenv("DB_FUZZ_SEED") ? std::atoi(std::getenv("DB_FUZZ_SEED")) : 1234;
     for (const char* fixture :
          {"jet3-types.mdb", "jet4-plain.mdb", "jet4-encoded.mdb", "jet4-unicode.mdb",
-          "jet4-empty.mdb", "jet4-deleted-column.mdb", "ace-longtext.accdb"}) {
+          "jet4-empty.mdb", "jet4-deleted-column.mdb", "ace-longtext.accdb", "calc-fields.accdb",
+          "ext-date.accdb", "enc-rc4.accdb"}) {
         const std::string original = ReadFile(AccessFixture(fixture));
         std::mt19937 random(seed);
         for (int round = 0; round < rounds; ++round) {
@@ -162,7 +170,7 @@ TEST_F(BadFileTest, GarbledAccessFilesNeverCrash) {
             }
             WriteFile(Path("garbled.mdb"), bytes);
             SCOPED_TRACE(std::string(fixture) + " round " + std::to_string(round));
-            OpenAndReadAll(Path("garbled.mdb"));
+            OpenAndReadAll(Path("garbled.mdb"), PasswordOf(fixture));
         }
     }
 }
